@@ -1,0 +1,132 @@
+#include "logic/CopyTree.h"
+
+#include <windows.h>
+
+#include "logic/InstallerView.h"
+#include "logic/PathHelpers.h"
+
+namespace {
+
+// The medium's own start-up files: its autorun description, its start program
+// and this installer.
+const char* const kExcludedNames[] = {"autorun.inf", "start.exe", "hd.exe"};
+
+// The excluded names are ASCII, so folding ASCII letters is exact; the
+// locale-aware lstrcmpiA would also ignore hyphens and apostrophes
+// ("st-art.exe" would match "start.exe").
+bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        char x = *a, y = *b;
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+        if (x == '\0') return true;
+    }
+}
+
+bool IsExcludedFile(const char* name) {
+    for (const char* excluded : kExcludedNames) {
+        if (EqualsIgnoringAsciiCase(name, excluded)) return true;
+    }
+    return false;
+}
+
+bool IsDotEntry(const char* name) {
+    return lstrcmpA(name, ".") == 0 || lstrcmpA(name, "..") == 0;
+}
+
+// Which folder a path names, independent of how the path spells it (case,
+// doubled separators, another drive letter for the same folder).
+struct FolderIdentity {
+    bool known;
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+};
+
+FolderIdentity IdentifyFolder(const char* path) {
+    FolderIdentity identity = {};
+    HANDLE folder = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return identity;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileInformationByHandle(folder, &information)) {
+        identity.known = true;
+        identity.volume = information.dwVolumeSerialNumber;
+        identity.indexHigh = information.nFileIndexHigh;
+        identity.indexLow = information.nFileIndexLow;
+    }
+    CloseHandle(folder);
+    return identity;
+}
+
+bool SameFolder(const FolderIdentity& a, const FolderIdentity& b) {
+    return a.known && b.known && a.volume == b.volume && a.indexHigh == b.indexHigh &&
+           a.indexLow == b.indexLow;
+}
+
+// One folder level; `destination` already exists or could not be created.
+// `destinationRoot` is the folder the whole copy goes into:
+// when it lies inside the source tree the listing meets it, and it is skipped so
+// the copy never copies its own output.
+bool CopyLevel(InstallerView& view, const char* source, const char* destination,
+               const FolderIdentity& destinationRoot) {
+    LongPath sourceFolder = {};
+    LongPath sourceEntry;
+    ShortPath destinationChild;
+    // A source over 1023 characters cannot be listed without cutting it short.
+    if (!CopyPath(sourceFolder, source)) return false;
+    if (!JoinPath(sourceEntry, sourceFolder.text, "*.*")) return false;
+
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA(sourceEntry.text, &entry);
+    if (listing == INVALID_HANDLE_VALUE) return true;  // nothing to copy
+
+    bool copied = true;
+    do {
+        const char* name = entry.cFileName;
+        const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (isFolder ? !IsDotEntry(name) : !IsExcludedFile(name)) {
+            // An entry whose paths do not fit their buffers counts as a failed copy.
+            if (!JoinPath(sourceEntry, sourceFolder.text, name) ||
+                !JoinPath(destinationChild, destination, name)) {
+                copied = false;
+                break;
+            }
+            if (isFolder) {
+                if (!SameFolder(IdentifyFolder(sourceEntry.text), destinationRoot)) {
+                    MakeDirectoryChain(destinationChild.text);
+                    if (!CopyLevel(view, sourceEntry.text, destinationChild.text, destinationRoot)) {
+                        copied = false;
+                        break;
+                    }
+                }
+            } else {
+                if (!CopyFileA(sourceEntry.text, destinationChild.text, FALSE)) {
+                    copied = false;
+                    break;
+                }
+                // result ignored: files from a CD arrive read-only; if this fails the
+                // copy itself still succeeded.
+                SetFileAttributesA(destinationChild.text, FILE_ATTRIBUTE_NORMAL);
+                view.AppendLogText(destinationChild.text);
+                view.AppendLogText("\r\n");
+            }
+        }
+        view.PumpOneMessage();
+    } while (FindNextFileA(listing, &entry));
+
+    FindClose(listing);
+    return copied;
+}
+
+}  // namespace
+
+bool CopyTree(InstallerView& view, const char* source, const char* destination) {
+    MakeDirectoryChain(destination);
+    const FolderIdentity destinationRoot = IdentifyFolder(destination);
+    // Copying a folder onto itself would read and write every file at once;
+    // Windows' CopyFileA refuses that for the first file, so it is a failed copy.
+    if (SameFolder(IdentifyFolder(source), destinationRoot)) return false;
+    return CopyLevel(view, source, destination, destinationRoot);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "logic/PathText.h"
+
+// What the installation logic may do to the installer's dialog. The logic never
+// touches a window itself; InstallerDialog carries these out on its controls,
+// and tests substitute a recording fake.
+class InstallerView {
+public:
+    // Adds `text` at the end of the log.
+    virtual void AppendLogText(const char* text) = 0;
+    // Handles at most one pending window message; Escape key-downs are dropped.
+    virtual void PumpOneMessage() = 0;
+    // Makes the destination field read-only.
+    virtual void SetDestinationReadOnly() = 0;
+    // Disables one of the buttons IDOK, IDCANCEL or the browse button.
+    virtual void DisableButton(int identifier) = 0;
+    // Empties the log.
+    virtual void ClearLog() = 0;
+    // Copies the destination field's text, at most 258 characters, into `buffer`.
+    virtual void ReadDestination(ShortPath& buffer) = 0;
+    // Shows an information box owned by the dialog and waits until it is closed.
+    virtual void ShowMessage(const char* text, const char* caption) = 0;
+    // Ends the modal dialog with `result`.
+    virtual void EndWithResult(int result) = 0;
+
+protected:
+    ~InstallerView() = default;
+};

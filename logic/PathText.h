@@ -1,0 +1,14 @@
+#pragma once
+
+// A path as the installer holds it: zero-terminated 8-bit text in the ANSI code
+// page, backslash-separated, in a fixed buffer whose capacity is part of the type.
+// Nothing that writes one may pass its capacity.
+template <int Capacity>
+struct PathText {
+    static constexpr int capacity = Capacity;
+    char text[Capacity];
+};
+
+using ShortPath = PathText<260>;     // MAX_PATH: destination side, own path, picked folder
+using LongPath = PathText<1024>;     // source side inside the copy (wsprintfA's output limit)
+using DesktopPath = PathText<4096>;  // all-users desktop folder and the shortcut path

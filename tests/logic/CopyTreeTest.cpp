@@ -1,0 +1,199 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "logic/CopyTree.h"
+#include "support/FileTree.h"
+#include "support/RecordingView.h"
+
+// Wine lists folders sorted by name with "." and ".." first; the tests that
+// depend on listing order say so.
+
+namespace {
+
+using Files = std::vector<std::string>;
+
+class CopyTreeTest : public ::testing::Test {
+protected:
+    ScratchFolder scratch{"copy-tree"};
+    std::string source = scratch / "cd";
+    std::string destination = scratch / "dest";
+    RecordingView view;
+
+    bool Copy() { return CopyTree(view, source.c_str(), destination.c_str()); }
+    void Put(const std::string& relative, const std::string& contents = "data") {
+        WriteFile(source + "\\" + relative, contents + ":" + relative);
+    }
+    std::string Installed(const std::string& relative) const {
+        return ReadFile(destination + "\\" + relative);
+    }
+    // The log lines a copy of `relative` files (in this order) must produce.
+    std::string LogOf(const Files& relative) const {
+        std::string log;
+        for (const std::string& file : relative) log += destination + "\\" + file + "\r\n";
+        return log;
+    }
+};
+
+TEST_F(CopyTreeTest, CopiesTheWholeTreeAndLogsEveryFileInCopyOrder) {
+    Put("a.txt");
+    Put("data\\b.bin");
+    Put("data\\deep\\c.txt");
+    Put("Документы\\Справка.txt");
+    MakeFolders(source + "\\empty");
+
+    ASSERT_TRUE(Copy());
+
+    const Files expected = {"a.txt", "data\\b.bin", "data\\deep\\c.txt", "Документы\\Справка.txt"};
+    EXPECT_EQ(expected, ListFiles(destination));
+    for (const std::string& file : expected) EXPECT_EQ("data:" + file, Installed(file));
+    EXPECT_TRUE(IsFolder(destination + "\\empty"));
+    EXPECT_EQ(LogOf(expected), view.log);
+    // One pump per listing entry, "." and ".." included: top level 4 + 2,
+    // data 2 + 2, deep 1 + 2, empty 0 + 2, Документы 1 + 2.
+    EXPECT_EQ(6 + 4 + 3 + 2 + 3, view.pumps);
+}
+
+TEST_F(CopyTreeTest, PumpsAfterEveryEntryAndLogsAfterTheCopy) {
+    Put("only.txt");
+    ASSERT_TRUE(Copy());
+    const std::string path = destination + "\\only.txt";
+    const std::vector<std::string> expected = {"PumpOneMessage", "PumpOneMessage",
+                                               "AppendLogText " + path, "AppendLogText \r\n",
+                                               "PumpOneMessage"};
+    EXPECT_EQ(expected, view.calls);
+}
+
+TEST_F(CopyTreeTest, LeavesOutTheStartUpFilesAtEveryDepthInAnyCase) {
+    for (const char* name : {"AUTORUN.INF", "Start.EXE", "HD.exe", "sub\\autorun.inf",
+                             "sub\\START.exe", "sub\\deep\\hd.EXE"}) {
+        Put(name);
+    }
+    // Near misses are product files.
+    for (const char* name : {"st-art.exe", "hd.exe.bak", "autorun.inf.txt", "sub\\hd2.exe",
+                             "other\\start.exe\\inside.txt"}) {
+        Put(name);
+    }
+
+    ASSERT_TRUE(Copy());
+    const Files expected = {"autorun.inf.txt", "hd.exe.bak", "other\\start.exe\\inside.txt",
+                            "st-art.exe", "sub\\hd2.exe"};
+    EXPECT_EQ(expected, ListFiles(destination));
+    EXPECT_EQ(std::string::npos, view.log.find("autorun.inf\r\n"));
+    EXPECT_EQ(5, std::count(view.log.begin(), view.log.end(), '\n'));
+    // Skipped files still count as listing entries: top 8 + 2, sub 4 + 2,
+    // deep 1 + 2, other 1 + 2, other\start.exe 1 + 2.
+    EXPECT_EQ(10 + 6 + 3 + 3 + 3, view.pumps);
+}
+
+TEST_F(CopyTreeTest, CopiedFilesArriveNormalAndWritable) {
+    Put("readonly.txt");
+    Put("hidden.txt");
+    SetFileAttributesA((source + "\\readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA((source + "\\hidden.txt").c_str(),
+                       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+
+    ASSERT_TRUE(Copy());
+    for (const char* name : {"readonly.txt", "hidden.txt"}) {
+        const std::string path = destination + "\\" + name;
+        const DWORD attributes = Attributes(path);
+        EXPECT_EQ(0u, attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN))
+            << name << " has attributes 0x" << std::hex << attributes;
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(INVALID_HANDLE_VALUE, file) << name << ": error " << GetLastError();
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+}
+
+TEST_F(CopyTreeTest, StopsAtTheFirstFileThatCannotBeCopied) {
+    // Listing order (sorted under Wine): a.txt, b\1..4.txt, c.txt, d\e.txt.
+    Put("a.txt");
+    for (const char* name : {"b\\1.txt", "b\\2.txt", "b\\3.txt", "b\\4.txt"}) Put(name);
+    Put("c.txt");
+    Put("d\\e.txt");
+    // A folder where the third file of b should go makes CopyFileA fail.
+    MakeFolders(destination + "\\b\\3.txt");
+
+    EXPECT_FALSE(Copy());
+    const Files copied = {"a.txt", "b\\1.txt", "b\\2.txt"};
+    EXPECT_EQ(copied, ListFiles(destination));
+    EXPECT_EQ(LogOf(copied), view.log);
+    EXPECT_FALSE(Exists(destination + "\\d"));
+    // top: ".", "..", a.txt; b: ".", "..", 1, 2; no pump for the failed entry
+    // nor for the folder that contained it.
+    EXPECT_EQ(3 + 4, view.pumps);
+}
+
+TEST_F(CopyTreeTest, EmptyOrMissingSourceCopiesNothingButCreatesTheDestination) {
+    MakeFolders(source);
+    destination = scratch / "new\\nested\\dest";
+    EXPECT_TRUE(Copy());
+    EXPECT_TRUE(IsFolder(destination));
+    EXPECT_EQ("", view.log);
+    EXPECT_EQ(2, view.pumps);
+
+    source = scratch / "missing";
+    EXPECT_TRUE(Copy());
+    EXPECT_EQ("", view.log);
+}
+
+TEST_F(CopyTreeTest, OverwritesExistingFilesAndKeepsStaleOnes) {
+    Put("product.dat", "new");
+    WriteFile(destination + "\\product.dat", "old contents that are longer");
+    WriteFile(destination + "\\stale.dat", "stale");
+
+    ASSERT_TRUE(Copy());
+    EXPECT_EQ("new:product.dat", Installed("product.dat"));
+    EXPECT_EQ("stale", Installed("stale.dat"));
+
+    // A second installation over the first one replaces it again.
+    Put("product.dat", "newer");
+    SetFileAttributesA((source + "\\product.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(Copy());
+    ASSERT_TRUE(Copy());
+    EXPECT_EQ("newer:product.dat", Installed("product.dat"));
+}
+
+TEST_F(CopyTreeTest, DestinationInsideTheSourceIsNotCopiedIntoItself) {
+    Put("a.txt");
+    Put("out\\b.txt");
+    Put("z\\c.txt");
+    // The destination lies below a source folder, spelled in another case and
+    // with a doubled separator.
+    const std::string inside = source + "\\OUT\\\\Inst";
+
+    EXPECT_TRUE(CopyTree(view, source.c_str(), inside.c_str()));
+    const Files expected = {"a.txt", "out\\b.txt", "z\\c.txt"};
+    EXPECT_EQ(expected, ListFiles(source + "\\out\\inst"));
+    EXPECT_EQ(3, std::count(view.log.begin(), view.log.end(), '\n'));
+}
+
+TEST_F(CopyTreeTest, DestinationEqualToTheSourceIsAFailedCopyThatTouchesNothing) {
+    Put("a.txt", "original");
+    EXPECT_FALSE(CopyTree(view, source.c_str(), (scratch / "CD").c_str()));
+    EXPECT_EQ("original:a.txt", ReadFile(source + "\\a.txt"));
+    EXPECT_EQ(Files{"a.txt"}, ListFiles(source));
+    EXPECT_EQ("", view.log);
+}
+
+TEST_F(CopyTreeTest, AnEntryWhosePathDoesNotFitIsAFailedCopy) {
+    // Destination paths of exactly 259 characters still fit; 260 do not.
+    const int room = 259 - static_cast<int>(destination.size()) - 1;
+    ASSERT_GT(room, 10);
+    const std::string fits(room, 'f');
+    Put("a\\" + std::string(room - 2, 'g'));  // a\ggg... also 259 characters
+    Put(fits);
+    ASSERT_TRUE(Copy());
+    EXPECT_EQ(2, std::count(view.log.begin(), view.log.end(), '\n'));
+
+    Put(fits + "x");
+    view = RecordingView();
+    EXPECT_FALSE(Copy());
+    EXPECT_EQ(std::string::npos, view.log.find(fits + "x"));
+}
+
+}  // namespace

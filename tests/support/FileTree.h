@@ -1,0 +1,35 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// A private scratch folder under the Windows temp folder, removed (with
+// read-only files in it) before it is made and again when the test ends.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& name);
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    // Path() + "\\" + relative.
+    std::string operator/(const std::string& relative) const { return path_ + "\\" + relative; }
+
+private:
+    std::string path_;
+};
+
+// Creates `path` with `contents`, making its folders first.
+void WriteFile(const std::string& path, const std::string& contents);
+std::string ReadFile(const std::string& path);
+void MakeFolders(const std::string& path);
+bool Exists(const std::string& path);
+bool IsFolder(const std::string& path);
+DWORD Attributes(const std::string& path);
+// Removes a tree, clearing read-only marks first. Missing trees are fine.
+void RemoveTree(const std::string& path);
+// Every file below `root`, as paths relative to it, sorted.
+std::vector<std::string> ListFiles(const std::string& root);

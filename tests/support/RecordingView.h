@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "logic/InstallerView.h"
+
+// An InstallerView that records every call in order, as text, e.g.
+// "DisableButton 2" or "ShowMessage <caption>|<text>". Log texts and pumps are
+// also kept on their own for the copy tests.
+class RecordingView : public InstallerView {
+public:
+    std::vector<std::string> calls;
+    std::string log;
+    int pumps = 0;
+    std::string destination;  // what ReadDestination hands out
+
+    void AppendLogText(const char* text) override {
+        log += text;
+        calls.push_back(std::string("AppendLogText ") + text);
+    }
+    void PumpOneMessage() override {
+        ++pumps;
+        calls.push_back("PumpOneMessage");
+    }
+    void SetDestinationReadOnly() override { calls.push_back("SetDestinationReadOnly"); }
+    void DisableButton(int identifier) override {
+        calls.push_back("DisableButton " + std::to_string(identifier));
+    }
+    void ClearLog() override {
+        log.clear();
+        calls.push_back("ClearLog");
+    }
+    void ReadDestination(ShortPath& buffer) override {
+        // The dialog reads at most 258 characters; so does this fake.
+        const std::string text = destination.substr(0, 258);
+        text.copy(buffer.text, text.size());
+        buffer.text[text.size()] = '\0';
+        calls.push_back("ReadDestination");
+    }
+    void ShowMessage(const char* text, const char* caption) override {
+        calls.push_back(std::string("ShowMessage ") + caption + "|" + text);
+    }
+    void EndWithResult(int result) override {
+        calls.push_back("EndWithResult " + std::to_string(result));
+    }
+
+    // Calls other than pumps and log appends: the install sequence's own steps.
+    std::vector<std::string> Steps() const {
+        std::vector<std::string> steps;
+        for (const std::string& call : calls) {
+            if (call != "PumpOneMessage" && call.rfind("AppendLogText ", 0) != 0) steps.push_back(call);
+        }
+        return steps;
+    }
+};
