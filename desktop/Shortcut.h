@@ -1,0 +1,14 @@
+#pragma once
+
+#include <windows.h>
+
+#include "logic/PathText.h"
+
+// Reads the all-users desktop folder from the registry into `folder`. False when
+// the value is missing, not text, empty, or does not fit.
+bool FindCommonDesktop(DesktopPath& folder);
+
+// Writes a shell link at `shortcutPath` pointing at `target`. The calling thread
+// must already be in a single-threaded COM apartment. Returns the result of the
+// last step that ran.
+HRESULT CreateShellLink(const char* target, const char* shortcutPath, const char* description);
