@@ -18,6 +18,7 @@ test: build
 	@HD_HEADLESS=1 tools/with-display tools/run-tests $(BUILD)
 
 demo: build
+	@tools/with-display tools/demo $(BUILD)
 
 bench: build
 
