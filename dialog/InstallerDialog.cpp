@@ -1,0 +1,152 @@
+#include "dialog/InstallerDialog.h"
+
+#include "logic/Install.h"
+#include "resources/ResourceIds.h"
+
+HINSTANCE g_moduleInstance = nullptr;
+
+namespace {
+// Room for the information text; LoadStringA is offered one byte less.
+constexpr int kTextCapacity = 16384;
+}  // namespace
+
+INT_PTR InstallerDialog::RunModal(HWND parent) {
+    return DialogBoxParamA(g_moduleInstance, MAKEINTRESOURCEA(IDD_INSTALLER), parent, DialogProc,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK InstallerDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* dialog = reinterpret_cast<InstallerDialog*>(lParam);
+        dialog->window_ = window;
+        SetWindowLongPtrA(window, DWLP_USER, lParam);
+    }
+    auto* dialog = reinterpret_cast<InstallerDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    if (dialog == nullptr) return FALSE;  // messages before WM_INITDIALOG
+    return dialog->HandleMessage(message, wParam);
+}
+
+INT_PTR InstallerDialog::HandleMessage(UINT message, WPARAM wParam) {
+    if (message == WM_INITDIALOG) return OnInitDialog();
+    if (message != WM_COMMAND) return FALSE;
+    // The notification code in the high word is not examined.
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        return OnExtract();
+    case IDCANCEL:
+        return OnCancel();
+    case IDC_BROWSE:
+        return OnBrowse();
+    }
+    return FALSE;
+}
+
+INT_PTR InstallerDialog::OnInitDialog() {
+    Centre();
+    destination_ = GetDlgItem(window_, IDC_DESTINATION);
+    log_ = GetDlgItem(window_, IDC_LOG);
+
+    // results ignored: a missing icon leaves the platform's default.
+    HANDLE bigIcon = LoadImageA(g_moduleInstance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
+                                GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR);
+    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    HANDLE smallIcon = LoadImageA(g_moduleInstance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
+                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                  LR_DEFAULTCOLOR);
+    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+
+    // The edit control's default limit (about 30,000 characters) would stop the
+    // log after roughly a thousand copied files.
+    SendMessageA(log_, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+
+    char format[kTextCapacity];
+    char information[kTextCapacity] = "";
+    // Without the string the log starts empty; an unloaded buffer is never formatted.
+    if (LoadStringA(g_moduleInstance, IDS_INFORMATION, format, kTextCapacity - 1) > 0) {
+        wsprintfA(information, format, kMainProgramFile);
+    }
+    SetWindowTextA(log_, information);
+    SetWindowTextA(destination_, kDefaultDestination);
+    return TRUE;  // the platform puts the focus on the first tab stop, the destination field
+}
+
+INT_PTR InstallerDialog::OnExtract() {
+    RunInstall(*this);
+    return 0;
+}
+
+INT_PTR InstallerDialog::OnCancel() {
+    // Wine's close box still sends this command while "Отмена" is disabled
+    // during the copy; Windows does not. Ignoring it keeps the two alike.
+    if (!IsWindowEnabled(GetDlgItem(window_, IDCANCEL))) return 0;
+    EndDialog(window_, IDCANCEL);
+    return 0;
+}
+
+// Centres the dialog on its visible owner, or on the work area, and keeps it
+// inside the work area.
+void InstallerDialog::Centre() {
+    RECT dialog;
+    GetWindowRect(window_, &dialog);
+    const int width = dialog.right - dialog.left;
+    const int height = dialog.bottom - dialog.top;
+
+    HWND owner = GetWindow(window_, GW_OWNER);
+    if (owner != nullptr) {
+        const LONG style = GetWindowLongA(owner, GWL_STYLE);
+        if (!(style & WS_VISIBLE) || (style & WS_MINIMIZE)) owner = nullptr;
+    }
+    RECT area;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    RECT reference = area;
+    if (owner != nullptr) GetWindowRect(owner, &reference);
+
+    int x = (reference.left + reference.right) / 2 - width / 2;
+    if (x < area.left) {
+        x = area.left;
+    } else if (x + width > area.right) {
+        x = area.right - width;
+    }
+    int y = (reference.top + reference.bottom) / 2 - height / 2;
+    if (y < area.top) {
+        y = area.top;
+    } else if (y + height > area.bottom) {
+        y = area.bottom - height;
+    }
+    SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void InstallerDialog::AppendLogText(const char* text) {
+    const int end = GetWindowTextLengthA(log_);
+    SendMessageA(log_, EM_SETSEL, end, end);
+    SendMessageA(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+}
+
+void InstallerDialog::PumpOneMessage() {
+    MSG message;
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return;
+    // Escape would otherwise reach the dialog; during the copy it does nothing.
+    if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) return;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+}
+
+void InstallerDialog::SetDestinationReadOnly() { SendMessageA(destination_, EM_SETREADONLY, TRUE, 0); }
+
+void InstallerDialog::DisableButton(int identifier) { EnableWindow(GetDlgItem(window_, identifier), FALSE); }
+
+void InstallerDialog::ClearLog() {
+    SendMessageA(log_, EM_SETSEL, 0, -1);
+    SendMessageA(log_, EM_SCROLLCARET, 0, 0);
+    SendMessageA(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
+}
+
+void InstallerDialog::ReadDestination(ShortPath& buffer) {
+    GetDlgItemTextA(window_, IDC_DESTINATION, buffer.text, ShortPath::capacity - 1);
+}
+
+void InstallerDialog::ShowMessage(const char* text, const char* caption) {
+    MessageBoxA(window_, text, caption, MB_OK | MB_ICONINFORMATION);
+}
+
+void InstallerDialog::EndWithResult(int result) { EndDialog(window_, result); }

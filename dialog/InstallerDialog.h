@@ -1,0 +1,42 @@
+#pragma once
+
+#include <windows.h>
+
+#include "logic/InstallerView.h"
+
+// The running executable's module handle. Set once at start-up, before the
+// dialog runs; read afterwards to load the dialog template, icon and string.
+extern HINSTANCE g_moduleInstance;
+
+// The installer's one window: a modal dialog that explains the installation,
+// takes the destination folder and carries out the InstallerView operations
+// on its controls while the install sequence runs.
+class InstallerDialog : public InstallerView {
+public:
+    // Runs the dialog modally under `parent`. Returns 1 after "Извлечь",
+    // 2 after a cancel, -1 when the dialog cannot be created.
+    INT_PTR RunModal(HWND parent);
+
+    void AppendLogText(const char* text) override;
+    void PumpOneMessage() override;
+    void SetDestinationReadOnly() override;
+    void DisableButton(int identifier) override;
+    void ClearLog() override;
+    void ReadDestination(ShortPath& buffer) override;
+    void ShowMessage(const char* text, const char* caption) override;
+    void EndWithResult(int result) override;
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam);
+
+    INT_PTR OnInitDialog();
+    INT_PTR OnExtract();
+    INT_PTR OnCancel();
+    INT_PTR OnBrowse();
+    void Centre();
+
+    HWND window_ = nullptr;
+    HWND destination_ = nullptr;  // control 1000
+    HWND log_ = nullptr;          // control 1003
+};
