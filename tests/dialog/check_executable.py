@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""Checks the built HD.EXE with tools that share nothing with the build:
+objdump (imports, subsystem), exiftool (version block), wrestool (resources)
+and a parse of the compiled dialog template. Usage: check_executable.py HD.EXE"""
+import struct
+import subprocess
+import sys
+
+exe = sys.argv[1]
+failures = []
+
+
+def check(condition, what):
+    print(('ok   ' if condition else 'FAIL ') + what)
+    if not condition:
+        failures.append(what)
+
+
+def run(*command):
+    return subprocess.run(command, capture_output=True, check=True).stdout
+
+
+dump = run('i686-w64-mingw32-objdump', '-p', exe).decode()
+imports = sorted(line.split(':', 1)[1].strip().lower() for line in dump.splitlines() if 'DLL Name:' in line)
+system = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'shell32.dll', 'ole32.dll', 'advapi32.dll', 'msvcrt.dll'}
+check(imports and set(imports) <= system, f'imports only Windows system DLLs: {imports}')
+check('(Windows GUI)' in dump, 'GUI subsystem')
+
+info = run('exiftool', '-S', '-charset', 'UTF8', exe).decode()
+fields = dict(line.split(': ', 1) for line in info.splitlines() if ': ' in line)
+expected = {
+    'FileVersionNumber': '1.0.0.1', 'ProductVersionNumber': '1.0.0.1', 'FileOS': 'Win32',
+    'ObjectFileType': 'Executable application', 'LanguageCode': 'Russian', 'CharacterSet': 'Unicode',
+    'Comments': 'Инсталяция программы Зеларит:Орвента', 'FileVersion': '1, 0, 0, 1',
+    'InternalName': 'HD', 'OriginalFileName': 'HD.EXE', 'ProductVersion': '1, 0, 0, 1',
+}
+for key, value in expected.items():
+    check(fields.get(key) == value, f'version {key} = {value!r} (got {fields.get(key)!r})')
+check(fields.get('FileFlags', '') in ('', '(none)'), f'no file flags (got {fields.get("FileFlags")!r})')
+
+listing = run('wrestool', '-l', exe).decode()
+for kind, name in (('5', '129'), ('6', '9'), ('14', '128'), ('16', '1')):
+    check(f'--type={kind} --name={name} --language=1049' in listing, f'resource type {kind} name {name} in Russian')
+icons = [line for line in listing.splitlines() if '--type=3 ' in line]
+check(len(icons) == 2, f'two icon images (got {len(icons)})')
+
+block = run('wrestool', '-x', '--raw', '--type=6', '--name=9', exe)  # strings 128..143
+at, strings = 0, []
+while at < len(block):
+    length = struct.unpack_from('<H', block, at)[0]
+    strings.append(block[at + 2:at + 2 + 2 * length].decode('utf-16-le'))
+    at += 2 + 2 * length
+paragraphs = [
+    'Требуемый объем свободного пространства на жестком диске - 500 Мб.',
+    'Для установки программы нажмите кнопку "Извлечь". Установка займет несколько минут.',
+    'После установки программы на жесткий диск использование компакт-диска не требуется.',
+    'Для запуска программы с жесткого диска используйте ярлык на рабочем столе или файл %s, '
+    'находящийся в папке назначения.',
+    'Папку назначения рекомендуется не изменять.',
+    'ВНИМАНИЕ! Если Вы не хотите устанавливать программу на жесткий диск, нажмите кнопку "Отмена". '
+    'Дальнейшая работа с системой будет доступна с компакт-диска.',
+]
+check(len(strings) > 1 and strings[1] == '\r\n\r\n'.join(paragraphs), 'string 129 is the information text')
+
+
+def read_text(data, at):
+    end = at
+    while data[end:end + 2] != b'\0\0':
+        end += 2
+    return data[at:end].decode('utf-16-le'), end + 2
+
+
+def read_item(data, at):  # a class, menu or title: 0xFFFF + ordinal, or text
+    if data[at:at + 2] == b'\xff\xff':
+        return struct.unpack_from('<H', data, at + 2)[0], at + 4
+    return read_text(data, at)
+
+
+template = run('wrestool', '-x', '--raw', '--type=5', '--name=129', exe)
+style, exstyle, count, x, y, cx, cy = struct.unpack_from('<IIHhhhh', template, 0)
+check(style == 0x00CA0840 and exstyle == 0, f'dialog style 0x{style:08X}, extended 0x{exstyle:X}')
+check((cx, cy) == (277, 206), f'dialog size {cx}x{cy}')
+at = 18
+menu, at = read_item(template, at)
+klass, at = read_item(template, at)
+caption, at = read_text(template, at)
+check(caption == 'Установка программы Зеларит:Орвента', f'caption {caption!r}')
+points = struct.unpack_from('<H', template, at)[0]
+font, at = read_text(template, at + 2)
+check((points, font) == (8, 'MS Sans Serif'), f'font {font!r} {points}')
+
+controls = []
+for _ in range(count):
+    at = (at + 3) & ~3
+    cstyle, cexstyle, cx_, cy_, cw, ch, cid = struct.unpack_from('<IIhhhhH', template, at)
+    at += 18
+    cclass, at = read_item(template, at)
+    # The class may be stored as the predefined atom or by name; both mean the same.
+    cclass = {'BUTTON': 0x80, 'EDIT': 0x81, 'STATIC': 0x82}.get(str(cclass).upper(), cclass)
+    title, at = read_text(template, at) if template[at:at + 2] != b'\xff\xff' else read_item(template, at)
+    extra = struct.unpack_from('<H', template, at)[0]
+    at += 2 + extra
+    controls.append((cclass, cid, title, (cx_, cy_, cw, ch), cstyle, cexstyle))
+
+BUTTON, EDIT, STATIC = 0x80, 0x81, 0x82
+expected_controls = [
+    (STATIC, 0xFFFF, 'Папка назначения:', (5, 145, 66, 8), 0x50020000, 0),
+    (EDIT, 1000, '', (5, 155, 210, 12), 0x50810080, 0),
+    (BUTTON, 1001, '&Обзор', (220, 155, 50, 15), 0x50010000, 0),
+    (BUTTON, 1, 'Извлечь', (165, 180, 50, 14), 0x50010001, 0),
+    (BUTTON, 2, 'Отмена', (221, 180, 50, 14), 0x50010000, 0),
+    (EDIT, 1003, '', (5, 5, 265, 135), 0x50A10804, 0),
+]
+check(len(controls) == 6, f'six controls (got {len(controls)})')
+for got, want in zip(controls, expected_controls):
+    check(got == want, f'control {want[1]}: got class 0x{got[0]:X} {got[2]!r} {got[3]} '
+                       f'style 0x{got[4]:08X} ex 0x{got[5]:X}')
+
+print(f'{len(failures)} failed')
+sys.exit(1 if failures else 0)
