@@ -2,9 +2,13 @@
 """Checks the built HD.EXE with tools that share nothing with the build:
 objdump (imports, subsystem), exiftool (version block), wrestool (resources)
 and a parse of the compiled dialog template. Usage: check_executable.py HD.EXE"""
+import os
 import struct
 import subprocess
 import sys
+
+# The tools' own messages must not be translated (objdump's "DLL Name:").
+ENV = dict(os.environ, LC_ALL='C.UTF-8')
 
 exe = sys.argv[1]
 failures = []
@@ -17,7 +21,7 @@ def check(condition, what):
 
 
 def run(*command):
-    return subprocess.run(command, capture_output=True, check=True).stdout
+    return subprocess.run(command, capture_output=True, check=True, env=ENV).stdout
 
 
 dump = run('i686-w64-mingw32-objdump', '-p', exe).decode()

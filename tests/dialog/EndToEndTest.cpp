@@ -1,0 +1,215 @@
+// Drives the real HD.EXE from outside, as a user would: started from the root
+// of drive N: (a medium laid out by run-end-to-end.sh), found by its caption,
+// read and pressed through window messages, judged by its exit code and by
+// what it left on disk.
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/FileTree.h"
+#include "support/Registry.h"
+#include "support/ShellLinkReader.h"
+
+namespace {
+
+const char kCaption[] = "Установка программы Зеларит:Орвента";
+const char kInformation[] =
+    "Требуемый объем свободного пространства на жестком диске - 500 Мб.\r\n\r\n"
+    "Для установки программы нажмите кнопку \"Извлечь\". Установка займет несколько минут.\r\n\r\n"
+    "После установки программы на жесткий диск использование компакт-диска не требуется.\r\n\r\n"
+    "Для запуска программы с жесткого диска используйте ярлык на рабочем столе или файл zel_or.exe, "
+    "находящийся в папке назначения.\r\n\r\n"
+    "Папку назначения рекомендуется не изменять.\r\n\r\n"
+    "ВНИМАНИЕ! Если Вы не хотите устанавливать программу на жесткий диск, нажмите кнопку \"Отмена\". "
+    "Дальнейшая работа с системой будет доступна с компакт-диска.";
+const char kCompletion[] =
+    "Установка программы Зеларит:Орвента завершена\r\n\r\n"
+    "Для запуска используйте ярлык на рабочем столе или файл zel_or.exe, находящийся в папке назначения.";
+const int kMediumFiles = 42;  // data\f1..f40.txt, data\deep\readonly.txt, zel_or.exe
+
+HWND WaitForWindow(const char* caption, DWORD processId, DWORD timeout = 20000) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout) {
+        HWND window = FindWindowA(nullptr, caption);
+        DWORD owner = 0;
+        if (window != nullptr) GetWindowThreadProcessId(window, &owner);
+        if (window != nullptr && owner == processId && IsWindowVisible(window)) return window;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+std::string TextOf(HWND window) {
+    std::vector<char> text(1 << 20);
+    SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    return text.data();
+}
+
+BOOL CALLBACK KeepLongestText(HWND child, LPARAM context) {
+    std::string& best = *reinterpret_cast<std::string*>(context);
+    char text[2048] = "";
+    SendMessageA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    if (std::string(text).size() > best.size()) best = text;
+    return TRUE;
+}
+
+// The message box's text is its child control with the longest text.
+std::string MessageBoxText(HWND box) {
+    std::string longest;
+    EnumChildWindows(box, KeepLongestText, reinterpret_cast<LPARAM>(&longest));
+    return longest;
+}
+
+class Installer {
+public:
+    explicit Installer(const std::string& arguments = "") {
+        std::string command = "\"N:\\HD.EXE\"" + arguments;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, "N:\\",
+                                  &startup, &process_);
+        if (started_) dialog = WaitForWindow(kCaption, process_.dwProcessId);
+    }
+    ~Installer() {
+        if (!started_) return;
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+    HWND Control(int id) const { return GetDlgItem(dialog, id); }
+    DWORD ProcessId() const { return process_.dwProcessId; }
+    // The exit code, or 259 (still active) when it did not end in time.
+    DWORD ExitCode(DWORD timeout = 20000) const {
+        WaitForSingleObject(process_.hProcess, timeout);
+        DWORD code = 0;
+        GetExitCodeProcess(process_.hProcess, &code);
+        return code;
+    }
+
+    HWND dialog = nullptr;
+
+private:
+    bool started_ = false;
+    PROCESS_INFORMATION process_ = {};
+};
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    ScratchFolder scratch{"end-to-end"};
+    std::string defaultDestination = "C:\\ZelOr";
+    std::string desktop = scratch / "Desktop";
+    std::string startRecord = scratch / "started.txt";
+    CommonDesktopValue desktopValue;
+
+    void SetUp() override {
+        if (!Exists("N:\\HD.EXE")) GTEST_SKIP() << "no medium at N: (run through run-end-to-end.sh)";
+        RemoveTree(defaultDestination);
+        MakeFolders(desktop);
+        desktopValue.SetText(desktop);
+        SetEnvironmentVariableA("HD_START_RECORD", startRecord.c_str());
+    }
+    void TearDown() override { RemoveTree(defaultDestination); }
+};
+
+TEST_F(EndToEndTest, ShowsTheDialogCentredWithItsTextsAndFocus) {
+    Installer installer;
+    ASSERT_NE(nullptr, installer.dialog);
+    EXPECT_EQ(kInformation, TextOf(installer.Control(1003)));
+    EXPECT_EQ(defaultDestination, TextOf(installer.Control(1000)));
+
+    GUITHREADINFO focus = {};
+    focus.cbSize = sizeof focus;
+    GetGUIThreadInfo(GetWindowThreadProcessId(installer.dialog, nullptr), &focus);
+    EXPECT_EQ(installer.Control(1000), focus.hwndFocus);
+
+    RECT window, area;
+    GetWindowRect(installer.dialog, &window);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    EXPECT_TRUE(window.left >= area.left && window.top >= area.top && window.right <= area.right &&
+                window.bottom <= area.bottom);
+    const int width = window.right - window.left, height = window.bottom - window.top;
+    EXPECT_EQ((area.left + area.right) / 2 - width / 2, window.left);
+    EXPECT_EQ((area.top + area.bottom) / 2 - height / 2, window.top);
+
+    SendMessageA(installer.Control(IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_EQ(2u, installer.ExitCode());
+}
+
+TEST_F(EndToEndTest, EveryWayOfCancellingExitsWithTwoAndWritesNothing) {
+    struct Way {
+        const char* name;
+        void (*cancel)(const Installer&);
+    };
+    const Way ways[] = {
+        {"Отмена", [](const Installer& i) { SendMessageA(i.Control(IDCANCEL), BM_CLICK, 0, 0); }},
+        {"Escape", [](const Installer& i) { PostMessageA(i.Control(1000), WM_KEYDOWN, VK_ESCAPE, 0); }},
+        {"close box", [](const Installer& i) { PostMessageA(i.dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    for (const Way& way : ways) {
+        Installer installer;
+        ASSERT_NE(nullptr, installer.dialog) << way.name;
+        way.cancel(installer);
+        EXPECT_EQ(2u, installer.ExitCode()) << way.name;
+    }
+    EXPECT_FALSE(Exists(defaultDestination));
+    EXPECT_FALSE(Exists(desktop + "\\Орвента.lnk"));
+    EXPECT_FALSE(Exists(startRecord));
+}
+
+TEST_F(EndToEndTest, ArgumentsChangeNothing) {
+    Installer installer(" /S /D=C:\\Elsewhere --silent");
+    ASSERT_NE(nullptr, installer.dialog);
+    EXPECT_EQ(defaultDestination, TextOf(installer.Control(1000)));
+    EXPECT_EQ(kInformation, TextOf(installer.Control(1003)));
+    SendMessageA(installer.Control(IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_EQ(2u, installer.ExitCode());
+    EXPECT_FALSE(Exists("C:\\Elsewhere"));
+}
+
+TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
+    Installer installer;
+    ASSERT_NE(nullptr, installer.dialog);
+    const std::string destination = scratch / "Program Files\\Zel Or";
+    SendMessageA(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
+    PostMessageA(installer.Control(1000), WM_KEYDOWN, VK_RETURN, 0);
+
+    HWND box = WaitForWindow("Работа завершена", installer.ProcessId(), 60000);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(kCompletion, MessageBoxText(box));
+
+    // Frozen while the box is up: field read-only, every button disabled.
+    EXPECT_TRUE(GetWindowLongA(installer.Control(1000), GWL_STYLE) & ES_READONLY);
+    for (int id : {IDOK, IDCANCEL, 1001}) EXPECT_FALSE(IsWindowEnabled(installer.Control(id))) << id;
+    // One log line per copied file, each the file's destination path.
+    const std::string log = TextOf(installer.Control(1003));
+    EXPECT_EQ(kMediumFiles, std::count(log.begin(), log.end(), '\n')) << log;
+    EXPECT_NE(std::string::npos, log.find(destination + "\\data\\deep\\readonly.txt\r\n"));
+    // A cancel command now (Wine's close box sends one even with "Отмена"
+    // disabled) must not turn the finished installation into a cancel.
+    PostMessageA(installer.dialog, WM_COMMAND, IDCANCEL, 0);
+
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(1u, installer.ExitCode());
+
+    const std::vector<std::string> files = ListFiles(destination);
+    EXPECT_EQ(kMediumFiles, static_cast<int>(files.size()));
+    EXPECT_FALSE(Exists(destination + "\\HD.EXE") || Exists(destination + "\\autorun.inf") ||
+                 Exists(destination + "\\start.exe"));
+    EXPECT_EQ(0u, Attributes(destination + "\\data\\deep\\readonly.txt") & FILE_ATTRIBUTE_READONLY);
+
+    CoInitialize(nullptr);
+    const ShellLinkFields link = ReadShellLink(desktop + "\\Орвента.lnk");
+    CoUninitialize();
+    EXPECT_TRUE(link.loaded);
+    EXPECT_EQ(destination + "\\zel_or.exe", link.target);
+
+    for (int i = 0; i < 200 && ReadFile(startRecord) == "<missing>"; ++i) Sleep(50);
+    const std::string started = ReadFile(startRecord);
+    EXPECT_EQ(0u, started.find(destination + "\\zel_or.exe\n")) << started;
+}
+
+}  // namespace
