@@ -1,0 +1,118 @@
+// Drives "&Обзор" for real, in-process: the installer dialog runs modally from
+// its own resources, and a thread timer (which both the dialog's and the
+// picker's modal loops dispatch) presses the buttons and picks in the picker.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "dialog/InstallerDialog.h"
+#include "support/FileTree.h"
+
+namespace {
+
+struct Script {
+    const char* pick = nullptr;  // folder to select in the picker; nullptr cancels it
+    std::string typed;           // put in the field before browsing, when not empty
+    int step = 0;
+    int ticks = 0;
+    HWND dialog = nullptr;
+    std::string field;  // the destination field after the picker closed
+};
+Script g_script;
+
+const char kCaption[] = "Установка программы Зеларит:Орвента";
+
+BOOL CALLBACK FindPicker(HWND window, LPARAM result) {
+    char className[32] = "";
+    GetClassNameA(window, className, sizeof className);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() && window != g_script.dialog && lstrcmpA(className, "#32770") == 0 &&
+        IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(result) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK Step(HWND, UINT, UINT_PTR timer, DWORD) {
+    Script& s = g_script;
+    if (++s.ticks > 200) {  // 20 s: give up, end whatever is open
+        KillTimer(nullptr, timer);
+        if (s.dialog != nullptr) EndDialog(s.dialog, 99);
+        return;
+    }
+    switch (s.step) {
+    case 0:
+        s.dialog = FindWindowA(nullptr, kCaption);
+        if (s.dialog == nullptr) return;
+        if (!s.typed.empty()) SetDlgItemTextA(s.dialog, 1000, s.typed.c_str());
+        PostMessageA(s.dialog, WM_COMMAND, 1001, 0);
+        s.step = 1;
+        return;
+    case 1: {
+        HWND picker = nullptr;
+        EnumWindows(FindPicker, reinterpret_cast<LPARAM>(&picker));
+        if (picker == nullptr) return;
+        if (s.pick != nullptr) {
+            SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(s.pick));
+            PostMessageA(picker, WM_COMMAND, IDOK, 0);
+        } else {
+            PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
+        }
+        s.step = 2;
+        return;
+    }
+    case 2: {
+        HWND picker = nullptr;
+        EnumWindows(FindPicker, reinterpret_cast<LPARAM>(&picker));
+        if (picker != nullptr) return;  // still closing
+        char text[MAX_PATH] = "";
+        GetDlgItemTextA(s.dialog, 1000, text, MAX_PATH);
+        s.field = text;
+        KillTimer(nullptr, timer);
+        EndDialog(s.dialog, 2);
+        return;
+    }
+    }
+}
+
+std::string Browse(const char* pick, const std::string& typed = "") {
+    g_script = Script();
+    g_script.pick = pick;
+    g_script.typed = typed;
+    SetTimer(nullptr, 0, 100, Step);
+    InstallerDialog dialog;
+    EXPECT_EQ(2, dialog.RunModal(nullptr));
+    return g_script.field;
+}
+
+class FolderPickerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_moduleInstance = GetModuleHandleA(nullptr);
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    }
+    void TearDown() override { CoUninitialize(); }
+};
+
+TEST_F(FolderPickerTest, PutsTheChosenFolderInTheDestinationField) {
+    ScratchFolder scratch("picker");
+    const std::string folder = scratch / "Программа";
+    MakeFolders(folder);
+    EXPECT_EQ(folder, Browse(folder.c_str()));
+}
+
+TEST_F(FolderPickerTest, ADriveRootKeepsItsTrailingBackslash) {
+    EXPECT_EQ("C:\\", Browse("C:\\"));
+}
+
+TEST_F(FolderPickerTest, CancellingLeavesTheFieldUntouched) {
+    EXPECT_EQ("C:\\ZelOr", Browse(nullptr));
+    EXPECT_EQ("D:\\Свое место", Browse(nullptr, "D:\\Свое место"));
+}
+
+}  // namespace
