@@ -21,6 +21,7 @@ demo: build
 	@tools/with-display tools/demo $(BUILD)
 
 bench: build
+	@HD_HEADLESS=1 tools/with-display tools/bench $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
