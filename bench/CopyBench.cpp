@@ -10,6 +10,7 @@
 
 #include "logic/CopyTree.h"
 #include "logic/InstallerView.h"
+#include "support/FileTree.h"
 
 namespace {
 
@@ -47,26 +48,6 @@ bool BareCopy(const std::string& source, const std::string& destination, bool ma
     } while (ok && FindNextFileA(listing, &entry));
     FindClose(listing);
     return ok;
-}
-
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (listing != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string child = path + "\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(listing, &entry));
-        FindClose(listing);
-    }
-    RemoveDirectoryA(path.c_str());
 }
 
 void WriteFileOfSize(const std::string& path, DWORD size) {
