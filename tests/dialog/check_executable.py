@@ -48,6 +48,18 @@ for kind, name in (('5', '129'), ('6', '9'), ('14', '128'), ('16', '1')):
 icons = [line for line in listing.splitlines() if '--type=3 ' in line]
 check(len(icons) == 2, f'two icon images (got {len(icons)})')
 
+# The icon group lists each image's size and colours; the image itself carries
+# a bitmap header that has to agree (16 colours = 4 bits per pixel).
+group = run('wrestool', '-x', '--raw', '--type=14', '--name=128', exe)
+images = []
+for index in range(struct.unpack_from('<H', group, 4)[0]):
+    width, height, colours, _, _, bits, _, name = struct.unpack_from('<BBBBHHIH', group, 6 + 14 * index)
+    image = run('wrestool', '-x', '--raw', '--type=3', f'--name={name}', exe)
+    header_width, header_height, _, header_bits = struct.unpack_from('<iiHH', image, 4)
+    images.append((width, height, colours, bits, header_width, header_height // 2, header_bits))
+check(sorted(images) == [(16, 16, 16, 4, 16, 16, 4), (32, 32, 16, 4, 32, 32, 4)],
+      f'icon images 32x32 and 16x16 in 16 colours (got {images})')
+
 block = run('wrestool', '-x', '--raw', '--type=6', '--name=9', exe)  # strings 128..143
 at, strings = 0, []
 while at < len(block):

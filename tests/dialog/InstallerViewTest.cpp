@@ -1,0 +1,163 @@
+// The InstallerView operations carried out on the real dialog, in-process: the
+// dialog runs modally from the installer's own resources, and a thread timer
+// (dispatched by the dialog's modal loop) runs one scenario on it and ends it.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "dialog/InstallerDialog.h"
+
+namespace {
+
+using Scenario = std::function<void(InstallerDialog& view, HWND dialog)>;
+
+struct Run {
+    InstallerDialog* view = nullptr;
+    Scenario scenario;
+    int ticks = 0;
+};
+Run g_run;
+
+const char kCaption[] = "Установка программы Зеларит:Орвента";
+const int kEndedByScenario = 7;
+
+void CALLBACK Step(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowA(nullptr, kCaption);
+    if (dialog == nullptr && ++g_run.ticks < 200) return;  // 10 s for the dialog to appear
+    KillTimer(nullptr, timer);
+    if (dialog == nullptr) return;
+    g_run.scenario(*g_run.view, dialog);
+    g_run.view->EndWithResult(kEndedByScenario);
+}
+
+// Runs `scenario` on a live dialog; the dialog is ended through EndWithResult.
+void OnLiveDialog(Scenario scenario) {
+    InstallerDialog view;
+    g_run = Run();
+    g_run.view = &view;
+    g_run.scenario = std::move(scenario);
+    SetTimer(nullptr, 0, 50, Step);
+    EXPECT_EQ(kEndedByScenario, view.RunModal(nullptr));
+}
+
+std::string TextOf(HWND window) {
+    std::string text(GetWindowTextLengthA(window) + 1, '\0');
+    GetWindowTextA(window, &text[0], static_cast<int>(text.size()));
+    text.resize(text.size() - 1);
+    return text;
+}
+
+class InstallerViewTest : public ::testing::Test {
+protected:
+    void SetUp() override { g_moduleInstance = GetModuleHandleA(nullptr); }
+};
+
+TEST_F(InstallerViewTest, TheLogHoldsEveryLineOfALongCopy) {
+    // Far past the edit control's default limit of about 30,000 characters.
+    const std::string line = "C:\\ZelOr\\data\\" + std::string(80, 'x') + ".dat\r\n";
+    const int lines = 2000;
+    OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
+        view.ClearLog();
+        for (int i = 0; i < lines; ++i) view.AppendLogText(line.c_str());
+        const std::string log = TextOf(GetDlgItem(dialog, 1003));
+        EXPECT_EQ(line.size() * lines, log.size());
+        EXPECT_EQ(line, log.substr(log.size() - line.size()));
+    });
+}
+
+TEST_F(InstallerViewTest, ClearLogEmptiesItAndAppendingStartsAfresh) {
+    OnLiveDialog([](InstallerDialog& view, HWND dialog) {
+        HWND log = GetDlgItem(dialog, 1003);
+        ASSERT_NE("", TextOf(log));  // the information text
+        view.ClearLog();
+        EXPECT_EQ("", TextOf(log));
+        view.AppendLogText("C:\\ZelOr\\первый.txt\r\n");
+        view.AppendLogText("C:\\ZelOr\\второй.txt\r\n");
+        EXPECT_EQ("C:\\ZelOr\\первый.txt\r\nC:\\ZelOr\\второй.txt\r\n", TextOf(log));
+    });
+}
+
+TEST_F(InstallerViewTest, ReadDestinationTakesAtMost258Characters) {
+    const struct {
+        std::string typed;
+        std::string read;
+    } cases[] = {
+        {"C:\\ZelOr", "C:\\ZelOr"},
+        {"D:\\Игры\\Орвента", "D:\\Игры\\Орвента"},
+        {"C:\\" + std::string(255, 'a'), "C:\\" + std::string(255, 'a')},
+        {"C:\\" + std::string(300, 'b'), "C:\\" + std::string(255, 'b')},
+    };
+    OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
+        for (const auto& c : cases) {
+            SetDlgItemTextA(dialog, 1000, c.typed.c_str());
+            ShortPath buffer;
+            view.ReadDestination(buffer);
+            EXPECT_EQ(c.read, buffer.text) << c.typed.size();
+        }
+    });
+}
+
+TEST_F(InstallerViewTest, FreezingTouchesOnlyTheNamedControls) {
+    const int buttons[] = {IDOK, IDCANCEL, 1001};
+    for (int disabled : buttons) {
+        OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
+            view.DisableButton(disabled);
+            for (int id : buttons) EXPECT_EQ(id != disabled, !!IsWindowEnabled(GetDlgItem(dialog, id))) << id;
+        });
+    }
+    OnLiveDialog([](InstallerDialog& view, HWND dialog) {
+        HWND field = GetDlgItem(dialog, 1000);
+        EXPECT_FALSE(GetWindowLongA(field, GWL_STYLE) & ES_READONLY);
+        view.SetDestinationReadOnly();
+        EXPECT_TRUE(GetWindowLongA(field, GWL_STYLE) & ES_READONLY);
+        EXPECT_TRUE(IsWindowEnabled(field));  // still selectable, only not editable
+    });
+}
+
+// Records the key messages that reach it.
+std::string g_delivered;
+LRESULT CALLBACK Recorder(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_KEYDOWN) g_delivered += "down:" + std::to_string(wParam) + " ";
+    if (message == WM_CHAR) g_delivered += "char:" + std::to_string(wParam) + " ";
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(InstallerViewTest, PumpingDeliversOneMessageAndDropsEscape) {
+    WNDCLASSA recorderClass = {};
+    recorderClass.lpfnWndProc = Recorder;
+    recorderClass.hInstance = GetModuleHandleA(nullptr);
+    recorderClass.lpszClassName = "HdPumpRecorder";
+    RegisterClassA(&recorderClass);  // result ignored: a second registration is harmless here
+
+    const struct {
+        WPARAM key;
+        int pumps;
+        const char* delivered;
+    } cases[] = {
+        {VK_ESCAPE, 1, ""},                       // dropped, not dispatched
+        {VK_ESCAPE, 2, ""},                       // and gone: nothing left for the next call
+        {VK_RETURN, 1, "down:13 "},               // one message per call...
+        {VK_RETURN, 2, "down:13 char:13 "},       // ...translated: the character follows
+        {'A', 1, "down:65 "},
+    };
+    OnLiveDialog([&](InstallerDialog& view, HWND) {
+        HWND recorder = CreateWindowA("HdPumpRecorder", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(nullptr, recorder);
+        for (const auto& c : cases) {
+            MSG pending;
+            while (PeekMessageA(&pending, nullptr, 0, 0, PM_REMOVE)) {
+            }  // start from an empty queue
+            g_delivered.clear();
+            PostMessageA(recorder, WM_KEYDOWN, c.key, 1);
+            for (int i = 0; i < c.pumps; ++i) view.PumpOneMessage();
+            EXPECT_EQ(c.delivered, g_delivered) << "key " << c.key << ", " << c.pumps << " pumps";
+        }
+        DestroyWindow(recorder);
+    });
+}
+
+}  // namespace
