@@ -3,6 +3,7 @@
 // picker's modal loops dispatch) presses the buttons and picks in the picker.
 #include <windows.h>
 #include <shlobj.h>
+#include <commctrl.h>
 
 #include <string>
 
@@ -38,6 +39,27 @@ BOOL CALLBACK FindPicker(HWND window, LPARAM result) {
     return TRUE;
 }
 
+// Whether the picker's tree shows `path` selected: the selected item's label
+// holds the path's last folder name, or the drive ("C:") for a drive root.
+// The picker fills its tree after it appears and ignores a selection asked
+// for before that, so the script asks again until this holds.
+bool PickerShows(HWND picker, const std::string& path) {
+    HWND tree = FindWindowExA(picker, nullptr, "SysTreeView32", nullptr);
+    if (tree == nullptr) return false;
+    HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (item == nullptr) return false;
+    char label[MAX_PATH] = "";
+    TVITEMA query = {};
+    query.mask = TVIF_TEXT;
+    query.hItem = item;
+    query.pszText = label;
+    query.cchTextMax = MAX_PATH;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
+    std::string expected = path.substr(path.find_last_of('\\') + 1);
+    if (expected.empty()) expected = path.substr(0, 2);
+    return std::string(label).find(expected) != std::string::npos;
+}
+
 void CALLBACK Step(HWND, UINT, UINT_PTR timer, DWORD) {
     Script& s = g_script;
     if (++s.ticks > 200) {  // 20 s: give up, end whatever is open
@@ -59,6 +81,7 @@ void CALLBACK Step(HWND, UINT, UINT_PTR timer, DWORD) {
         if (picker == nullptr) return;
         if (s.pick != nullptr) {
             SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(s.pick));
+            if (!PickerShows(picker, s.pick)) return;  // not yet: ask again on the next tick
             PostMessageA(picker, WM_COMMAND, IDOK, 0);
         } else {
             PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
