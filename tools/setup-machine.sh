@@ -9,7 +9,7 @@ packages=(
   googletest
   wine wine32:i386
   xvfb xauth x11-utils imagemagick
-  locales
+  locales python3
   liblnk-utils libimage-exiftool-perl icoutils
 )
 
