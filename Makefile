@@ -1,7 +1,8 @@
 # The project's commands. Each installs what it needs first (tools/setup-machine.sh).
+# Where this host cannot execute 32-bit code (or HD_TEST_X64=1), the tests, the
+# demo and the benchmarks run on an x86_64 build of the same sources; see tools/host-arch.
 MAKEFLAGS += --no-print-directory
 BUILD := build
-CMAKE_ARGS := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel
 
 .PHONY: all setup build test demo bench clean
 
@@ -11,8 +12,7 @@ setup:
 	@tools/setup-machine.sh
 
 build: setup
-	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) -Wno-dev >/dev/null
-	@cmake --build $(BUILD) -j 2
+	@tools/build $(BUILD)
 
 test: build
 	@HD_HEADLESS=1 tools/with-display tools/run-tests $(BUILD)

@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
-# Installs what the build, the tests and the demo need on a Debian 12 machine.
-# Idempotent: when everything is present it only checks and returns (well under a second).
+# Installs what the build, the tests and the demo need on a Debian 12 machine,
+# and says in one line whether this host executes 32-bit x86 code (host-arch).
+# Idempotent: when everything is present it only checks and returns (well under
+# a second). Beyond packages and the locale it changes one thing, and only on
+# hosts without 32-bit execution: it registers qemu-i386 with binfmt_misc, so
+# that the shipped 32-bit HD.EXE can still run there, emulated.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+if [ "$(id -u)" != 0 ]; then SUDO=sudo; else SUDO=; fi
 
 packages=(
   cmake make
   g++-mingw-w64-i686 binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   googletest
-  wine wine32:i386
+  wine wine32:i386 wine64
   xvfb xauth x11-utils imagemagick
   locales python3
   liblnk-utils libimage-exiftool-perl icoutils
 )
+native=1
+[ "$(HD_TEST_X64= "$here/host-arch")" = i686 ] || native=0
+[ $native = 1 ] || packages+=(qemu-user-static)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -20,7 +30,6 @@ done
 
 if ((${#missing[@]})); then
   echo "setup: installing ${missing[*]}"
-  if [ "$(id -u)" != 0 ]; then SUDO=sudo; else SUDO=; fi
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
@@ -32,8 +41,20 @@ fi
 # Wine takes the ANSI code page from the locale; without ru_RU.UTF-8 generated,
 # Cyrillic file names cannot be created.
 if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
-  if [ "$(id -u)" != 0 ]; then SUDO=sudo; else SUDO=; fi
   $SUDO sed -i 's/^# *\(ru_RU.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
   $SUDO locale-gen >/dev/null
 fi
+
+# Where the kernel runs no 32-bit code, 32-bit programs (Wine's 32-bit loader
+# among them) run under qemu-i386 through binfmt_misc. The F flag opens the
+# emulator now, so it is found from any mount namespace later.
+binfmt=/proc/sys/fs/binfmt_misc
+if [ $native = 0 ] && [ ! -e "$binfmt/qemu-i386" ]; then
+  [ -e "$binfmt/register" ] || $SUDO mount -t binfmt_misc binfmt_misc "$binfmt"
+  magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+  mask='\xff\xff\xff\xff\xff\xff\xff\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+  echo ":qemu-i386:M::$magic:$mask:/usr/bin/qemu-i386-static:F" | $SUDO tee "$binfmt/register" >/dev/null
+  echo "setup: registered qemu-i386 with binfmt_misc, so 32-bit programs run here under emulation"
+fi
+"$here/host-arch" --explain >/dev/null

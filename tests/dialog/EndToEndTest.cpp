@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,16 @@ const char kCompletion[] =
     "Для запуска используйте ярлык на рабочем столе или файл zel_or.exe, находящийся в папке назначения.";
 const int kMediumFiles = 42;  // data\f1..f40.txt, data\deep\readonly.txt, zel_or.exe
 
-HWND WaitForWindow(const char* caption, DWORD processId, DWORD timeout = 20000) {
+// How long a window may take to appear: 20 s, or HD_WINDOW_TIMEOUT_S seconds
+// where the installer runs under CPU emulation and takes about a minute to start.
+DWORD WindowTimeout() {
+    char seconds[16] = "";
+    GetEnvironmentVariableA("HD_WINDOW_TIMEOUT_S", seconds, sizeof seconds);
+    const DWORD value = static_cast<DWORD>(atoi(seconds));
+    return value > 0 ? value * 1000 : 20000;
+}
+
+HWND WaitForWindow(const char* caption, DWORD processId, DWORD timeout = WindowTimeout()) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < timeout) {
         HWND window = FindWindowA(nullptr, caption);
@@ -83,7 +93,7 @@ public:
     HWND Control(int id) const { return GetDlgItem(dialog, id); }
     DWORD ProcessId() const { return process_.dwProcessId; }
     // The exit code, or 259 (still active) when it did not end in time.
-    DWORD ExitCode(DWORD timeout = 20000) const {
+    DWORD ExitCode(DWORD timeout = WindowTimeout()) const {
         WaitForSingleObject(process_.hProcess, timeout);
         DWORD code = 0;
         GetExitCodeProcess(process_.hProcess, &code);
@@ -177,7 +187,7 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
     SendMessageA(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
     PostMessageA(installer.Control(1000), WM_KEYDOWN, VK_RETURN, 0);
 
-    HWND box = WaitForWindow("Работа завершена", installer.ProcessId(), 60000);
+    HWND box = WaitForWindow("Работа завершена", installer.ProcessId(), 3 * WindowTimeout());
     ASSERT_NE(nullptr, box);
     EXPECT_EQ(kCompletion, MessageBoxText(box));
 

@@ -28,6 +28,7 @@ dump = run('i686-w64-mingw32-objdump', '-p', exe).decode()
 imports = sorted(line.split(':', 1)[1].strip().lower() for line in dump.splitlines() if 'DLL Name:' in line)
 system = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'shell32.dll', 'ole32.dll', 'advapi32.dll', 'msvcrt.dll'}
 check(imports and set(imports) <= system, f'imports only Windows system DLLs: {imports}')
+check('file format pei-i386' in dump, '32-bit x86 executable')
 check('(Windows GUI)' in dump, 'GUI subsystem')
 
 info = run('exiftool', '-S', '-charset', 'UTF8', exe).decode()

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Lays out a sample medium with the real HD.EXE at its top, maps it as drive
-# N: of the test prefix (as a CD would be) and runs the end-to-end driver.
+# Lays out a sample medium with an HD.EXE at its top, maps it as drive N: of
+# the test prefix (as a CD would be) and runs the end-to-end driver.
+# Usage: run-end-to-end.sh BIN HD.EXE [driver arguments...]
 set -eu
 bin=$1
+installer=$2
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
+export WINEPREFIX=${WINEPREFIX:-$bin/../wineprefix}
 medium=$bin/end-to-end-cd
 rm -rf "$medium"
 mkdir -p "$medium/data/deep"
-cp "$bin/HD.EXE" "$medium/HD.EXE"
+cp "$installer" "$medium/HD.EXE"
 cp "$bin/start_recorder.exe" "$medium/zel_or.exe"
 printf '[autorun]\r\nopen=HD.EXE\r\n' > "$medium/autorun.inf"
 printf 'start' > "$medium/start.exe"
@@ -17,4 +19,4 @@ for i in $(seq 1 40); do printf 'file %d' "$i" > "$medium/data/f$i.txt"; done
 printf 'deep' > "$medium/data/deep/readonly.txt"
 chmod a-w "$medium/data/deep/readonly.txt"
 ln -sfn "$medium" "$WINEPREFIX/dosdevices/n:"
-exec "$root/tools/wine-run" "$bin/end_to_end_test.exe"
+exec "$root/tools/wine-run" "$bin/end_to_end_test.exe" "${@:3}"

@@ -4,42 +4,52 @@ namespace {
 const char kKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kValue[] = "Common Desktop";
 
-HKEY OpenKey() {
+// A 32-bit Windows has one view and ignores the view flags.
+HKEY OpenKey(REGSAM view) {
     HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
     return key;
 }
 }  // namespace
 
 CommonDesktopValue::CommonDesktopValue() {
-    HKEY key = OpenKey();
-    DWORD size = 0;
-    if (RegQueryValueExA(key, kValue, nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
-        saved_.resize(size);
-        existed_ = RegQueryValueExA(key, kValue, nullptr, &type_, saved_.data(), &size) == ERROR_SUCCESS;
+    for (Saved& saved : saved_) {
+        HKEY key = OpenKey(saved.view);
+        DWORD size = 0;
+        if (RegQueryValueExA(key, kValue, nullptr, &saved.type, nullptr, &size) == ERROR_SUCCESS) {
+            saved.bytes.resize(size);
+            saved.existed = RegQueryValueExA(key, kValue, nullptr, &saved.type, saved.bytes.data(), &size) ==
+                            ERROR_SUCCESS;
+        }
+        RegCloseKey(key);
     }
-    RegCloseKey(key);
 }
 
 CommonDesktopValue::~CommonDesktopValue() {
-    if (existed_) {
-        HKEY key = OpenKey();
-        RegSetValueExA(key, kValue, 0, type_, saved_.data(), static_cast<DWORD>(saved_.size()));
+    for (const Saved& saved : saved_) {
+        HKEY key = OpenKey(saved.view);
+        if (saved.existed) {
+            RegSetValueExA(key, kValue, 0, saved.type, saved.bytes.data(), static_cast<DWORD>(saved.bytes.size()));
+        } else {
+            RegDeleteValueA(key, kValue);
+        }
         RegCloseKey(key);
-    } else {
-        Remove();
     }
 }
 
 void CommonDesktopValue::Set(DWORD type, const std::string& bytes) {
-    HKEY key = OpenKey();
-    RegSetValueExA(key, kValue, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                   static_cast<DWORD>(bytes.size()));
-    RegCloseKey(key);
+    for (const Saved& saved : saved_) {
+        HKEY key = OpenKey(saved.view);
+        RegSetValueExA(key, kValue, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                       static_cast<DWORD>(bytes.size()));
+        RegCloseKey(key);
+    }
 }
 
 void CommonDesktopValue::Remove() {
-    HKEY key = OpenKey();
-    RegDeleteValueA(key, kValue);
-    RegCloseKey(key);
+    for (const Saved& saved : saved_) {
+        HKEY key = OpenKey(saved.view);
+        RegDeleteValueA(key, kValue);
+        RegCloseKey(key);
+    }
 }

@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
-// Saves the machine's "Common Desktop" value and puts it back when the test ends.
+// Saves the machine's "Common Desktop" value and puts it back when the test
+// ends. On 64-bit Windows the value exists twice: 32-bit programs such as the
+// shipped HD.EXE read it from the 32-bit registry view, 64-bit ones from the
+// 64-bit view. Both are saved, set and restored together, so the installer
+// finds what the test put there whichever its architecture.
 class CommonDesktopValue {
 public:
     CommonDesktopValue();
@@ -19,7 +23,11 @@ public:
     void Remove();
 
 private:
-    bool existed_ = false;
-    DWORD type_ = REG_NONE;
-    std::vector<BYTE> saved_;
+    struct Saved {
+        REGSAM view;
+        bool existed = false;
+        DWORD type = REG_NONE;
+        std::vector<BYTE> bytes;
+    };
+    Saved saved_[2] = {{KEY_WOW64_64KEY, false, REG_NONE, {}}, {KEY_WOW64_32KEY, false, REG_NONE, {}}};
 };
