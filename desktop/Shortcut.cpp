@@ -8,8 +8,8 @@ const char kShellFoldersKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\E
 const char kCommonDesktopValue[] = "Common Desktop";
 }  // namespace
 
-bool FindCommonDesktop(DesktopPath& folder) {
-    folder.text[0] = '\0';
+bool FindCommonDesktop(char (&folder)[kDesktopPathCapacity]) {
+    folder[0] = '\0';
     // Reading one value needs no more than query rights; asking for more makes
     // the lookup fail for every user who is not an administrator.
     HKEY key;
@@ -17,17 +17,17 @@ bool FindCommonDesktop(DesktopPath& folder) {
         return false;
     }
     DWORD type = REG_NONE;
-    DWORD size = DesktopPath::capacity - 1;  // one byte stays free for the terminator
+    DWORD size = kDesktopPathCapacity - 1;  // one byte stays free for the terminator
     const LONG status = RegQueryValueExA(key, kCommonDesktopValue, nullptr, &type,
-                                         reinterpret_cast<BYTE*>(folder.text), &size);
+                                         reinterpret_cast<BYTE*>(folder), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        folder.text[0] = '\0';
+        folder[0] = '\0';
         return false;
     }
     // The registry does not promise a stored terminator.
-    folder.text[size] = '\0';
-    return folder.text[0] != '\0';
+    folder[size] = '\0';
+    return folder[0] != '\0';
 }
 
 HRESULT CreateShellLink(const char* target, const char* shortcutPath, const char* description) {

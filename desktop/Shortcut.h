@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
-#include "logic/PathText.h"
+// Room for the all-users desktop folder and the shortcut path built from it:
+// the registry may hold a folder far longer than MAX_PATH.
+constexpr int kDesktopPathCapacity = 4096;
 
 // Reads the all-users desktop folder from the registry into `folder`. False when
 // the value is missing, not text, empty, or does not fit.
-bool FindCommonDesktop(DesktopPath& folder);
+bool FindCommonDesktop(char (&folder)[kDesktopPathCapacity]);
 
 // Writes a shell link at `shortcutPath` pointing at `target`. The calling thread
 // must already be in a single-threaded COM apartment. Returns the result of the

@@ -15,9 +15,12 @@ const char kCompletionMessage[] =
     "Для запуска используйте ярлык на рабочем столе или файл %s, находящийся в папке назначения.";
 const char kCompletionCaption[] = "Работа завершена";
 const char kEmptyDestinationMessage[] = "Укажите папку назначения.";
-const char kInstallerCaption[] = "Установка программы Зеларит:Орвента";
+const char kInstallerCaption[] = INSTALLER_CAPTION;
 
 namespace {
+
+// The all-users desktop folder, later the shortcut path built from it.
+using DesktopPath = PathText<kDesktopPathCapacity>;
 
 // The folder the running installer was started from: the medium. False when
 // the program's own path is longer than the 258 characters read, because a
@@ -68,7 +71,7 @@ void RunInstall(InstallerView& view) {
     view.SetDestinationReadOnly();
     view.DisableButton(IDOK);
     view.DisableButton(IDCANCEL);
-    view.DisableButton(kBrowseButton);
+    view.DisableButton(IDC_BROWSE);
     view.ClearLog();
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
 
@@ -88,7 +91,7 @@ void RunInstall(InstallerView& view) {
     view.EndWithResult(IDOK);
 
     if (!programFits || !FileExists(program.text)) return;
-    if (FindCommonDesktop(text) && AppendShortcutName(text)) {
+    if (FindCommonDesktop(text.text) && AppendShortcutName(text)) {
         // result ignored: a missing shortcut is not reported; the program still starts.
         CreateShellLink(program.text, text.text, kShortcutName);
     }

@@ -1,12 +1,7 @@
 #pragma once
 
+#include "logic/DialogResources.h"
 #include "logic/PathText.h"
-
-// Control identifiers of the installer dialog beside IDOK ("Извлечь") and
-// IDCANCEL ("Отмена").
-constexpr int kDestinationField = 1000;
-constexpr int kBrowseButton = 1001;
-constexpr int kLog = 1003;
 
 // What the installation logic may do to the installer's dialog. The logic never
 // touches a window itself; InstallerDialog carries these out on its controls,

@@ -38,8 +38,7 @@ bool JoinPath(char* out, int capacity, const char* folder, const char* name) {
     return true;
 }
 
-void ForEachFolderInChain(const char* path, void (*visit)(const char* folder, void* context),
-                          void* context) {
+void MakeDirectoryChain(const char* path) {
     ShortPath chain;
     if (!CopyPath(chain, path)) return;
     char* const text = chain.text;
@@ -54,24 +53,15 @@ void ForEachFolderInChain(const char* path, void (*visit)(const char* folder, vo
         while (text[start] != '\0' && text[start] != '\\') ++start;
     }
 
+    // results ignored: existing folders, server and share prefixes and real
+    // failures all look the same here.
     for (int i = start; text[i] != '\0'; ++i) {
         if (text[i] != '\\') continue;
         text[i] = '\0';
-        visit(text, context);
+        CreateDirectoryA(text, nullptr);
         text[i] = '\\';
     }
-    visit(text, context);
-}
-
-void MakeDirectoryChain(const char* path) {
-    ForEachFolderInChain(
-        path,
-        [](const char* folder, void*) {
-            // result ignored: existing folders, server and share prefixes and real
-            // failures all look the same here.
-            CreateDirectoryA(folder, nullptr);
-        },
-        nullptr);
+    CreateDirectoryA(text, nullptr);
 }
 
 bool FileExists(const char* path) {

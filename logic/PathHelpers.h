@@ -41,12 +41,9 @@ bool CopyPath(PathText<Capacity>& out, const char* text) {
     return true;
 }
 
-// Calls `visit` with every folder that MakeDirectoryChain tries to create for
-// `path`, outermost first. Paths over 259 characters give no folders.
-void ForEachFolderInChain(const char* path, void (*visit)(const char* folder, void* context),
-                          void* context);
-
-// Creates every missing folder along `path`. Failures pass silently: a missing
+// Creates every missing folder along `path`, outermost first; a drive root is
+// never created by itself, and a network path starts at its \\server prefix.
+// Paths over 259 characters are ignored. Failures pass silently: a missing
 // destination shows up later as a failing file copy.
 void MakeDirectoryChain(const char* path);
 

@@ -11,4 +11,4 @@ struct PathText {
 
 using ShortPath = PathText<260>;     // MAX_PATH: destination side, own path, picked folder
 using LongPath = PathText<1024>;     // source side inside the copy (wsprintfA's output limit)
-using DesktopPath = PathText<4096>;  // all-users desktop folder and the shortcut path
+// The all-users desktop folder has a capacity of its own, given by desktop/.

@@ -14,12 +14,12 @@
 namespace {
 
 std::string FoundDesktop(bool* found) {
-    DesktopPath folder;
-    std::memset(folder.text, 'J', sizeof folder.text);  // junk: an unterminated read shows
+    char folder[kDesktopPathCapacity];
+    std::memset(folder, 'J', sizeof folder);  // junk: an unterminated read shows
     *found = FindCommonDesktop(folder);
-    const void* end = std::memchr(folder.text, '\0', sizeof folder.text);
+    const void* end = std::memchr(folder, '\0', sizeof folder);
     EXPECT_NE(nullptr, end) << "desktop folder text is not terminated inside its buffer";
-    return end ? folder.text : "<unterminated>";
+    return end ? folder : "<unterminated>";
 }
 
 TEST(FindCommonDesktop, AcceptsOnlyNonEmptyTextThatFits) {

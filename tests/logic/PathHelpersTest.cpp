@@ -140,52 +140,33 @@ TEST(CopyPath, CopiesWhatFitsAndRefusesTheRest) {
     }
 }
 
-std::vector<std::string> FoldersInChain(const std::string& path) {
-    std::vector<std::string> folders;
-    ForEachFolderInChain(
-        path.c_str(),
-        [](const char* folder, void* context) {
-            static_cast<std::vector<std::string>*>(context)->push_back(folder);
-        },
-        &folders);
-    return folders;
-}
-
-TEST(MakeDirectoryChain, AttemptsEveryPrefixOutermostFirst) {
-    using Folders = std::vector<std::string>;
+TEST(MakeDirectoryChain, CreatesEveryMissingFolderAlongThePath) {
+    ScratchFolder scratch("chain");
     struct Case {
-        const char* path;
-        Folders attempts;
+        const char* path;  // below the scratch folder
+        std::vector<const char*> made;
     };
     const Case cases[] = {
-        {"C:\\", {"C:\\"}},
-        {"C:\\A\\B\\C", {"C:\\A", "C:\\A\\B", "C:\\A\\B\\C"}},
-        {"C:\\A\\", {"C:\\A", "C:\\A\\"}},
-        {"\\\\srv\\share\\dir", {"\\\\srv", "\\\\srv\\share", "\\\\srv\\share\\dir"}},
-        {"\\\\srv", {"\\\\srv"}},
-        {"\\A\\B", {"", "\\A", "\\A\\B"}},
-        {"A\\B", {"A", "A\\B"}},
-        {"C:", {"C:"}},
-        {"", {""}},
+        {"a\\b\\c", {"a", "a\\b", "a\\b\\c"}},
+        {"d\\", {"d"}},                       // a trailing separator
+        {"e\\\\f", {"e", "e\\f"}},             // a doubled separator
+        {"a\\b\\g", {"a\\b\\g"}},               // existing folders pass silently
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.attempts, FoldersInChain(c.path)) << "path " << c.path;
+        MakeDirectoryChain((scratch / c.path).c_str());
+        for (const char* folder : c.made) EXPECT_TRUE(IsFolder(scratch / folder)) << c.path << ": " << folder;
     }
 }
 
 TEST(MakeDirectoryChain, IgnoresPathsLongerThan259Characters) {
-    const std::string fits = "C:\\" + std::string(256, 'a');
-    EXPECT_EQ(std::vector<std::string>{fits}, FoldersInChain(fits));
-    EXPECT_TRUE(FoldersInChain(fits + "b").empty());
-}
-
-TEST(MakeDirectoryChain, CreatesTheMissingFolders) {
     ScratchFolder scratch("chain");
-    MakeDirectoryChain((scratch / "a\\b\\c").c_str());
-    EXPECT_TRUE(IsFolder(scratch / "a\\b\\c"));
-    // Existing folders and a trailing separator pass silently.
-    MakeDirectoryChain((scratch / "a\\b\\").c_str());
-    EXPECT_TRUE(IsFolder(scratch / "a\\b"));
+    for (int length : {259, 260}) {
+        const std::string outer = scratch / std::to_string(length);
+        const std::string path = outer + "\\" + std::string(length - outer.size() - 1, 'x');
+        ASSERT_EQ(static_cast<size_t>(length), path.size());
+        MakeDirectoryChain(path.c_str());
+        EXPECT_EQ(length <= 259, IsFolder(outer)) << length;
+    }
 }
 
 TEST(FileExists, FindsFilesFoldersAndWildcardMatches) {
