@@ -3,8 +3,15 @@
 # demo and the benchmarks run on an x86_64 build of the same sources; see tools/host-arch.
 MAKEFLAGS += --no-print-directory
 BUILD := build
+# The same commit builds the same bytes: the linker and xorriso take their
+# dates from here.
+export SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
+# `make medium PRODUCT=dir LABEL=NAME`: without PRODUCT, the sample medium.
+PRODUCT ?=
+LABEL ?= ZELARIT_ORVENTA
+MEDIUM_SOURCE = $(if $(PRODUCT),--product "$(PRODUCT)",--sample sample/medium --sample-program $(BUILD)/bin/zel_or.exe)
 
-.PHONY: all setup build test demo bench clean
+.PHONY: all setup build test demo bench medium clean
 
 all: build
 
@@ -16,6 +23,9 @@ build: setup
 
 test: build
 	@HD_HEADLESS=1 tools/with-display tools/run-tests $(BUILD)
+
+medium: build
+	@tools/make-medium.py --installer $(BUILD)/bin/HD.EXE --out $(BUILD)/medium.iso $(MEDIUM_SOURCE) --label "$(LABEL)"
 
 demo: build
 	@tools/with-display tools/demo $(BUILD)

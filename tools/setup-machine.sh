@@ -14,10 +14,11 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   googletest
-  wine wine32:i386 wine64
+  wine wine32:i386 wine64 fonts-wine
   xvfb xauth x11-utils imagemagick
   locales python3
   liblnk-utils libimage-exiftool-perl icoutils
+  xorriso genisoimage
 )
 native=1
 [ "$(HD_TEST_X64= "$here/host-arch")" = i686 ] || native=0

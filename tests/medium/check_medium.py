@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""Checks make-medium.py's images with xorriso reading them back as Windows
+would (the Joliet tree), and its refusals: each bad product gets its error,
+names the file, and leaves no image, not even an older one.
+Usage: check_medium.py make-medium.py HD.EXE SCRATCH"""
+import os
+import shutil
+import subprocess
+import sys
+
+make_medium, installer, scratch = sys.argv[1:4]
+failures = []
+
+
+def check(condition, what):
+    print(('ok   ' if condition else 'FAIL ') + what)
+    if not condition:
+        failures.append(what)
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'wb') as out:
+        out.write(data)
+
+
+def make(product, label=None):
+    image = os.path.join(scratch, 'medium.iso')
+    command = [sys.executable, make_medium, '--installer', installer, '--out', image, '--product', product]
+    if label is not None:
+        command += ['--label', label]
+    result = subprocess.run(command, capture_output=True, env=dict(os.environ, SOURCE_DATE_EPOCH='1700000000'))
+    return result, image
+
+
+def joliet_tree(image):
+    """Every file of the image's Joliet tree with its bytes, extracted by xorriso."""
+    target = os.path.join(scratch, 'extracted')
+    if os.path.isdir(target):
+        subprocess.run(['chmod', '-R', 'u+w', target])
+        shutil.rmtree(target)
+    subprocess.run(['xorriso', '-no_rc', '-report_about', 'FAILURE', '-osirrox', 'on', '-read_fs', 'norock',
+                    '-indev', image, '-extract', '/', target], check=True, capture_output=True)
+    return tree(target)
+
+
+def tree(root):
+    files = {}
+    for folder, _, names in os.walk(root):
+        for name in names:
+            path = os.path.join(folder, name)
+            with open(path, 'rb') as data:
+                files[os.path.relpath(path, root)] = data.read()
+    return files
+
+
+shutil.rmtree(scratch, ignore_errors=True)
+os.makedirs(scratch)
+with open(installer, 'rb') as data:
+    installer_bytes = data.read()
+
+# A product with nested and Cyrillic names, binary content, no autorun.inf.
+product = os.path.join(scratch, 'product')
+write(os.path.join(product, 'zel_or.exe'), b'MZ' + bytes(range(256)) * 8)
+write(os.path.join(product, 'Карты', 'Карта 1.bin'), os.urandom(70000))
+write(os.path.join(product, 'docs', 'Справка по программе.txt'), 'Справка'.encode('cp1251'))
+write(os.path.join(product, 'docs', 'deep', 'er', 'readme.txt'), b'readme\r\n')
+result, image = make(product)
+check(result.returncode == 0, f'a good product makes an image: {result.stderr.decode(errors="replace")}')
+check(b'sha256 ' in result.stdout.splitlines()[-1] if result.stdout else False, 'the last line gives the SHA-256')
+disc = joliet_tree(image) if os.path.exists(image) else {}
+expected = tree(product)
+for path, data in expected.items():
+    check(disc.get(path) == data, f'{path} is on the disc under its own name with the same bytes')
+check(disc.get('HD.EXE') == installer_bytes, 'HD.EXE is at the root')
+autorun = disc.get('autorun.inf', b'').decode('cp1251').lower().split()
+check('open=hd.exe' in autorun and 'icon=hd.exe' in autorun, f'autorun.inf opens HD.EXE (got {autorun})')
+check(set(disc) == set(expected) | {'HD.EXE', 'autorun.inf'}, 'nothing else is on the disc')
+
+# A product's own autorun.inf that opens HD.EXE is kept as it is.
+own = b'[autorun]\r\nopen=hd.exe\r\nicon=zel_or.exe\r\nlabel=Orventa\r\n'
+write(os.path.join(product, 'autorun.inf'), own)
+result, image = make(product)
+check(result.returncode == 0 and joliet_tree(image).get('autorun.inf') == own, "the product's own autorun.inf is kept")
+os.remove(os.path.join(product, 'autorun.inf'))
+
+
+def bad(name, build, expect, label=None):
+    """`build(folder)` makes a bad product; make-medium must refuse it with
+    `expect` in its message and leave no image behind."""
+    folder = os.path.join(scratch, 'bad')
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    write(os.path.join(folder, 'zel_or.exe'), b'MZ')
+    build(folder)
+    write(os.path.join(scratch, 'medium.iso'), b'an older image')
+    result, image = make(folder, label)
+    message = result.stderr.decode(errors='replace')
+    check(result.returncode != 0 and expect in message and not os.path.exists(image),
+          f'{name}: refused with "{expect}", no image (got {result.returncode}: {message.strip()})')
+
+
+bad('missing folder', lambda f: shutil.rmtree(f), 'does not exist')
+bad('empty folder', lambda f: os.remove(os.path.join(f, 'zel_or.exe')), 'holds no files')
+bad('no zel_or.exe', lambda f: (os.remove(os.path.join(f, 'zel_or.exe')), write(os.path.join(f, 'data', 'zel_or.exe'), b'MZ')),
+    'make no desktop shortcut and start no program')
+bad('name too long for Joliet', lambda f: write(os.path.join(f, 'd', 'n' * 61 + '.txt'), b''),
+    'too long for Joliet (65 characters, at most 64): d/' + 'n' * 61 + '.txt')
+bad('name Joliet would change', lambda f: write(os.path.join(f, 'a:b.txt'), b''), 'would change this name')
+bad('name with a trailing dot', lambda f: write(os.path.join(f, 'notes.'), b''), 'would change this name')
+bad('names differing only in case', lambda f: (write(os.path.join(f, 'Map.bin'), b''), write(os.path.join(f, 'map.bin'), b'')),
+    'differ only in case')
+bad('name outside Windows-1251', lambda f: write(os.path.join(f, '地図.bin'), b''), 'outside Windows-1251: 地図.bin')
+# Its folders still fit under C:\ZelOr\ (233 characters); the file does not (265).
+deep = '/'.join(['folder_' + str(i) * 20 for i in range(8)]) + '/' + 'f' * 28 + '.bin'
+bad('path too deep to install', lambda f: write(os.path.join(f, deep), b''), f'{deep} is 265 characters once installed')
+bad('autorun.inf opening another program', lambda f: write(os.path.join(f, 'autorun.inf'), b'[autorun]\r\nopen=start.exe\r\n'),
+    'opens start.exe, not HD.EXE')
+bad('bad volume label', lambda f: None, 'volume label', label='my disc')
+
+print(f'{len(failures)} failed')
+sys.exit(1 if failures else 0)

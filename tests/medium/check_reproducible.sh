@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Two clean builds of the same commit, from two copies of the sources dated a
+# day apart (as two clones on different days would be), give the same HD.EXE
+# and the same image of the sample medium.
+# Usage: check_reproducible.sh SCRATCH
+set -eu
+scratch=$1
+root=$(cd "$(dirname "$0")/../.." && pwd)
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}
+rm -rf "$scratch"
+mkdir -p "$scratch"
+for copy in 1 2; do
+  src=$scratch/src$copy
+  mkdir -p "$src"
+  (cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$src")
+  [ $copy = 2 ] && find "$src" -exec touch -d 'yesterday' {} +
+  cmake -S "$src" -B "$scratch/build$copy" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -Wno-dev >/dev/null
+  cmake --build "$scratch/build$copy" --target hd_installer zel_or_sample -j 2 >/dev/null
+  python3 "$src/tools/make-medium.py" --installer "$scratch/build$copy/bin/HD.EXE" \
+    --out "$scratch/medium$copy.iso" --sample "$src/sample/medium" \
+    --sample-program "$scratch/build$copy/bin/zel_or.exe"
+done
+cmp "$scratch/build1/bin/HD.EXE" "$scratch/build2/bin/HD.EXE" && echo "ok   HD.EXE is the same from both builds"
+cmp "$scratch/medium1.iso" "$scratch/medium2.iso" && echo "ok   medium.iso is the same from both builds"
+rm -rf "$scratch"
