@@ -9,45 +9,24 @@
 #include <gtest/gtest.h>
 
 #include "dialog/InstallerDialog.h"
+#include "support/DialogHarness.h"
 
 namespace {
 
 using Scenario = std::function<void(InstallerDialog& view, HWND dialog)>;
 
-struct Run {
-    InstallerDialog* view = nullptr;
-    Scenario scenario;
-    int ticks = 0;
-};
-Run g_run;
-
-const char kCaption[] = "Установка программы Зеларит:Орвента";
 const int kEndedByScenario = 7;
 
-void CALLBACK Step(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = FindWindowA(nullptr, kCaption);
-    if (dialog == nullptr && ++g_run.ticks < 200) return;  // 10 s for the dialog to appear
-    KillTimer(nullptr, timer);
-    if (dialog == nullptr) return;
-    g_run.scenario(*g_run.view, dialog);
-    g_run.view->EndWithResult(kEndedByScenario);
-}
-
 // Runs `scenario` on a live dialog; the dialog is ended through EndWithResult.
-void OnLiveDialog(Scenario scenario) {
+void OnLiveDialog(const Scenario& scenario) {
     InstallerDialog view;
-    g_run = Run();
-    g_run.view = &view;
-    g_run.scenario = std::move(scenario);
-    SetTimer(nullptr, 0, 50, Step);
-    EXPECT_EQ(kEndedByScenario, view.RunModal(nullptr));
-}
-
-std::string TextOf(HWND window) {
-    std::string text(GetWindowTextLengthA(window) + 1, '\0');
-    GetWindowTextA(window, &text[0], static_cast<int>(text.size()));
-    text.resize(text.size() - 1);
-    return text;
+    const INT_PTR result = RunModalWithTicks([&] { return view.RunModal(nullptr); }, 50, 200,
+                                             [&](HWND dialog) {
+                                                 scenario(view, dialog);
+                                                 view.EndWithResult(kEndedByScenario);
+                                                 return true;
+                                             });
+    EXPECT_EQ(kEndedByScenario, result);
 }
 
 class InstallerViewTest : public ::testing::Test {
@@ -159,5 +138,6 @@ TEST_F(InstallerViewTest, PumpingDeliversOneMessageAndDropsEscape) {
         DestroyWindow(recorder);
     });
 }
+
 
 }  // namespace
