@@ -10,6 +10,7 @@
 
 #include "logic/CopyTree.h"
 #include "logic/InstallerView.h"
+#include "support/DialogTexts.h"
 #include "support/FileTree.h"
 
 namespace {
@@ -128,12 +129,12 @@ double TimeInstaller(const std::string& installer, const std::string& medium, co
         return -1;
     }
     double seconds = -1;
-    if (HWND dialog = WaitForVisibleWindow("Установка программы Зеларит:Орвента")) {
+    if (HWND dialog = WaitForVisibleWindow(shown::kCaption)) {
         SetDlgItemTextA(dialog, 1000, destination.c_str());
         LARGE_INTEGER start, end;
         QueryPerformanceCounter(&start);
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        if (HWND box = WaitForVisibleWindow("Работа завершена")) {
+        if (HWND box = WaitForVisibleWindow(shown::kCompletionCaption)) {
             QueryPerformanceCounter(&end);
             seconds = Seconds(start, end);
             PostMessageA(box, WM_COMMAND, IDOK, 0);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/DialogTexts.h"
+
 namespace {
 
 double StartToVisible(std::string command, const char* caption) {
@@ -46,7 +48,7 @@ int main(int argc, char** argv) {
     if (argc < 3) return 2;
     std::vector<double> installer, minimal;
     for (int round = 0; round < 9; ++round) {
-        installer.push_back(StartToVisible(std::string("\"") + argv[1] + "\"", "Установка программы Зеларит:Орвента"));
+        installer.push_back(StartToVisible(std::string("\"") + argv[1] + "\"", shown::kCaption));
         minimal.push_back(StartToVisible(std::string("\"") + argv[2] + "\"", "Minimal dialog"));
     }
     std::printf("start to dialog on screen, medians of 9: HD.EXE %.0f ms, minimal dialog %.0f ms, ratio %.2f\n",

@@ -10,33 +10,35 @@
 #include <gtest/gtest.h>
 
 #include "dialog/InstallerDialog.h"
+#include "support/DialogHarness.h"
 #include "support/FileTree.h"
 
 namespace {
 
-struct Script {
-    const char* pick = nullptr;  // folder to select in the picker; nullptr cancels it
-    std::string typed;           // put in the field before browsing, when not empty
-    int step = 0;
-    int ticks = 0;
-    HWND dialog = nullptr;
-    std::string field;  // the destination field after the picker closed
+struct PickerSearch {
+    HWND dialog;
+    HWND found;
 };
-Script g_script;
 
-const char kCaption[] = "Установка программы Зеларит:Орвента";
-
-BOOL CALLBACK FindPicker(HWND window, LPARAM result) {
+// The picker: any visible dialog of this process other than the installer's.
+BOOL CALLBACK FindPicker(HWND window, LPARAM context) {
+    PickerSearch& search = *reinterpret_cast<PickerSearch*>(context);
     char className[32] = "";
     GetClassNameA(window, className, sizeof className);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId() && window != g_script.dialog && lstrcmpA(className, "#32770") == 0 &&
+    if (process == GetCurrentProcessId() && window != search.dialog && lstrcmpA(className, "#32770") == 0 &&
         IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(result) = window;
+        search.found = window;
         return FALSE;
     }
     return TRUE;
+}
+
+HWND Picker(HWND dialog) {
+    PickerSearch search = {dialog, nullptr};
+    EnumWindows(FindPicker, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 // Whether the picker's tree shows `path` selected: the selected item's label
@@ -60,57 +62,42 @@ bool PickerShows(HWND picker, const std::string& path) {
     return std::string(label).find(expected) != std::string::npos;
 }
 
-void CALLBACK Step(HWND, UINT, UINT_PTR timer, DWORD) {
-    Script& s = g_script;
-    if (++s.ticks > 200) {  // 20 s: give up, end whatever is open
-        KillTimer(nullptr, timer);
-        if (s.dialog != nullptr) EndDialog(s.dialog, 99);
-        return;
-    }
-    switch (s.step) {
-    case 0:
-        s.dialog = FindWindowA(nullptr, kCaption);
-        if (s.dialog == nullptr) return;
-        if (!s.typed.empty()) SetDlgItemTextA(s.dialog, 1000, s.typed.c_str());
-        PostMessageA(s.dialog, WM_COMMAND, 1001, 0);
-        s.step = 1;
-        return;
-    case 1: {
-        HWND picker = nullptr;
-        EnumWindows(FindPicker, reinterpret_cast<LPARAM>(&picker));
-        if (picker == nullptr) return;
-        if (s.pick != nullptr) {
-            SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(s.pick));
-            if (!PickerShows(picker, s.pick)) return;  // not yet: ask again on the next tick
-            PostMessageA(picker, WM_COMMAND, IDOK, 0);
-        } else {
-            PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
-        }
-        s.step = 2;
-        return;
-    }
-    case 2: {
-        HWND picker = nullptr;
-        EnumWindows(FindPicker, reinterpret_cast<LPARAM>(&picker));
-        if (picker != nullptr) return;  // still closing
-        char text[MAX_PATH] = "";
-        GetDlgItemTextA(s.dialog, 1000, text, MAX_PATH);
-        s.field = text;
-        KillTimer(nullptr, timer);
-        EndDialog(s.dialog, 2);
-        return;
-    }
-    }
-}
-
+// Presses "&Обзор" (after typing `typed` when it is not empty), selects `pick`
+// in the picker and presses OK, or cancels the picker when `pick` is nullptr;
+// returns the destination field once the picker has closed.
 std::string Browse(const char* pick, const std::string& typed = "") {
-    g_script = Script();
-    g_script.pick = pick;
-    g_script.typed = typed;
-    SetTimer(nullptr, 0, 100, Step);
-    InstallerDialog dialog;
-    EXPECT_EQ(2, dialog.RunModal(nullptr));
-    return g_script.field;
+    int step = 0;
+    std::string field;
+    InstallerDialog view;
+    const INT_PTR result = RunModalWithTicks([&] { return view.RunModal(nullptr); }, 100, 200, [&](HWND dialog) {
+        switch (step) {
+        case 0:
+            if (!typed.empty()) SetDlgItemTextA(dialog, 1000, typed.c_str());
+            PostMessageA(dialog, WM_COMMAND, 1001, 0);
+            step = 1;
+            return false;
+        case 1: {
+            HWND picker = Picker(dialog);
+            if (picker == nullptr) return false;
+            if (pick != nullptr) {
+                SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(pick));
+                if (!PickerShows(picker, pick)) return false;  // not yet: ask again on the next tick
+                PostMessageA(picker, WM_COMMAND, IDOK, 0);
+            } else {
+                PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
+            }
+            step = 2;
+            return false;
+        }
+        default:
+            if (Picker(dialog) != nullptr) return false;  // still closing
+            field = TextOf(GetDlgItem(dialog, 1000));
+            EndDialog(dialog, 2);
+            return true;
+        }
+    });
+    EXPECT_EQ(2, result);
+    return field;
 }
 
 class FolderPickerTest : public ::testing::Test {

@@ -9,45 +9,24 @@
 #include <gtest/gtest.h>
 
 #include "dialog/InstallerDialog.h"
+#include "support/DialogHarness.h"
 
 namespace {
 
 using Scenario = std::function<void(InstallerDialog& view, HWND dialog)>;
 
-struct Run {
-    InstallerDialog* view = nullptr;
-    Scenario scenario;
-    int ticks = 0;
-};
-Run g_run;
-
-const char kCaption[] = "Установка программы Зеларит:Орвента";
 const int kEndedByScenario = 7;
 
-void CALLBACK Step(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = FindWindowA(nullptr, kCaption);
-    if (dialog == nullptr && ++g_run.ticks < 200) return;  // 10 s for the dialog to appear
-    KillTimer(nullptr, timer);
-    if (dialog == nullptr) return;
-    g_run.scenario(*g_run.view, dialog);
-    g_run.view->EndWithResult(kEndedByScenario);
-}
-
 // Runs `scenario` on a live dialog; the dialog is ended through EndWithResult.
-void OnLiveDialog(Scenario scenario) {
+void OnLiveDialog(const Scenario& scenario) {
     InstallerDialog view;
-    g_run = Run();
-    g_run.view = &view;
-    g_run.scenario = std::move(scenario);
-    SetTimer(nullptr, 0, 50, Step);
-    EXPECT_EQ(kEndedByScenario, view.RunModal(nullptr));
-}
-
-std::string TextOf(HWND window) {
-    std::string text(GetWindowTextLengthA(window) + 1, '\0');
-    GetWindowTextA(window, &text[0], static_cast<int>(text.size()));
-    text.resize(text.size() - 1);
-    return text;
+    const INT_PTR result = RunModalWithTicks([&] { return view.RunModal(nullptr); }, 50, 200,
+                                             [&](HWND dialog) {
+                                                 scenario(view, dialog);
+                                                 view.EndWithResult(kEndedByScenario);
+                                                 return true;
+                                             });
+    EXPECT_EQ(kEndedByScenario, result);
 }
 
 class InstallerViewTest : public ::testing::Test {
@@ -158,6 +137,59 @@ TEST_F(InstallerViewTest, PumpingDeliversOneMessageAndDropsEscape) {
         }
         DestroyWindow(recorder);
     });
+}
+
+
+// Sets the work area for this test and puts the previous one back afterwards.
+// Wine keeps the work area per process, so the dialog here sees what is set.
+class WorkArea {
+public:
+    explicit WorkArea(RECT area) {
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &saved_, 0);
+        SystemParametersInfoA(SPI_SETWORKAREA, 0, &area, 0);
+    }
+    ~WorkArea() { SystemParametersInfoA(SPI_SETWORKAREA, 0, &saved_, 0); }
+    WorkArea(const WorkArea&) = delete;
+    WorkArea& operator=(const WorkArea&) = delete;
+
+private:
+    RECT saved_ = {};
+};
+
+TEST_F(InstallerViewTest, WithoutAnOwnerTheDialogIsCentredInTheWorkAreaAndKeptInsideIt) {
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    // Offset from the screen's top-left corner by different amounts on each
+    // side, so neither the screen's centre nor the area's corner would do; the
+    // last is smaller than the dialog, which then starts at its top-left corner
+    // so that its title bar stays reachable.
+    const struct {
+        RECT area;
+        bool fits;
+    } cases[] = {
+        {{150, 90, width - 30, height - 10}, true},
+        {{10, 200, width - 250, height - 40}, true},
+        {{200, 100, 400, 250}, false},
+    };
+    for (const auto& c : cases) {
+        WorkArea workArea(c.area);
+        RECT area;
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+        ASSERT_TRUE(EqualRect(&c.area, &area)) << "the work area could not be set: " << area.left << ","
+                                               << area.top << "," << area.right << "," << area.bottom;
+        RECT window = {};
+        OnLiveDialog([&](InstallerDialog&, HWND dialog) { GetWindowRect(dialog, &window); });
+        const int dialogWidth = window.right - window.left, dialogHeight = window.bottom - window.top;
+        ASSERT_EQ(c.fits, dialogWidth <= area.right - area.left && dialogHeight <= area.bottom - area.top);
+        if (c.fits) {
+            EXPECT_EQ((area.left + area.right) / 2 - dialogWidth / 2, window.left) << area.left;
+            EXPECT_EQ((area.top + area.bottom) / 2 - dialogHeight / 2, window.top) << area.top;
+            EXPECT_TRUE(window.left >= area.left && window.top >= area.top && window.right <= area.right &&
+                        window.bottom <= area.bottom);
+        } else {
+            EXPECT_EQ(area.left, window.left);
+            EXPECT_EQ(area.top, window.top);
+        }
+    }
 }
 
 }  // namespace

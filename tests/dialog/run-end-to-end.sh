@@ -10,12 +10,14 @@ root=$(cd "$here/../.." && pwd)
 export WINEPREFIX=${WINEPREFIX:-$bin/../wineprefix}
 medium=$bin/end-to-end-cd
 rm -rf "$medium"
-mkdir -p "$medium/data/deep"
+mkdir -p "$medium/data/deep" "$medium/data/bulk"
 cp "$installer" "$medium/HD.EXE"
 cp "$bin/start_recorder.exe" "$medium/zel_or.exe"
 printf '[autorun]\r\nopen=HD.EXE\r\n' > "$medium/autorun.inf"
 printf 'start' > "$medium/start.exe"
 for i in $(seq 1 40); do printf 'file %d' "$i" > "$medium/data/f$i.txt"; done
+# Listed first, so the copy stays busy long enough to be interrupted by the tests.
+for i in $(seq 1000 1149); do printf '%d' "$i" > "$medium/data/bulk/$i"; done
 printf 'deep' > "$medium/data/deep/readonly.txt"
 chmod a-w "$medium/data/deep/readonly.txt"
 ln -sfn "$medium" "$WINEPREFIX/dosdevices/n:"

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "logic/Install.h"
+#include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/RecordingView.h"
 #include "support/Registry.h"
@@ -76,46 +77,67 @@ protected:
     void SetUp() override {
         desktopValue.SetText(desktop);
         MakeFolders(desktop);
-        MakeFolders(medium);
-        ASSERT_TRUE(CopyFileA(OwnPath().c_str(), (medium + "\\HD.EXE").c_str(), FALSE))
-            << GetLastError();
-        WriteFile(medium + "\\autorun.inf", "[autorun]");
+        PlaceMedium(medium);
         WriteFile(medium + "\\data\\readme.txt", "readme");
         SetEnvironmentVariableA("HD_START_RECORD", startRecord.c_str());
     }
 
-    void PutMainProgram() {
+    // Makes `folder` the medium the install runs from: this program as its
+    // HD.EXE, beside an autorun description.
+    void PlaceMedium(const std::string& folder) {
+        medium = folder;
+        MakeFolders(medium);
+        ASSERT_TRUE(CopyFileA(OwnPath().c_str(), (medium + "\\HD.EXE").c_str(), FALSE))
+            << medium.size() << " characters: " << GetLastError();
+        WriteFile(medium + "\\autorun.inf", "[autorun]");
+    }
+
+    // The stand-in main program, on the medium under `name`.
+    void PutMainProgram(const std::string& name = "zel_or.exe") {
         const std::string recorder = FolderOf(OwnPath()) + "\\start_recorder.exe";
-        ASSERT_TRUE(CopyFileA(recorder.c_str(), (medium + "\\zel_or.exe").c_str(), FALSE))
+        ASSERT_TRUE(CopyFileA(recorder.c_str(), (medium + "\\" + name).c_str(), FALSE))
             << recorder << ": " << GetLastError();
     }
 
-    // Runs the install from the medium; returns the recorded view calls.
+    // Runs the install from the medium; returns the recorded view calls. Returns
+    // once the child and every program it started have ended: they all run in
+    // one job, which a started program joins with its parent. So a started
+    // program's record is complete here, and a run that starts nothing does not
+    // wait for one.
     std::vector<std::string> Install(const std::string& typedDestination) {
         const std::string record = scratch / "calls.txt";
         std::string command = "\"" + medium + "\\HD.EXE\" --medium-run \"" + typedDestination + "\" \"" +
                               record + "\"";
+        HANDLE job = CreateJobObjectA(nullptr, nullptr);
+        EXPECT_NE(nullptr, job) << GetLastError();
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
-        EXPECT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                   &startup, &process))
-            << GetLastError();
+        EXPECT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                                   nullptr, &startup, &process))
+            << command.size() << " characters: " << GetLastError();
+        EXPECT_TRUE(AssignProcessToJobObject(job, process.hProcess)) << GetLastError();
+        ResumeThread(process.hThread);
         WaitForSingleObject(process.hProcess, 60000);
         DWORD exitCode = 99;
         GetExitCodeProcess(process.hProcess, &exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
         EXPECT_EQ(0u, exitCode);
-        // The started program runs on its own; give it a moment to leave its record.
-        for (int i = 0; i < 100 && Exists(startRecord) && ReadFile(startRecord).empty(); ++i) Sleep(50);
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+        for (int i = 0; i < 400; ++i) {
+            QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
+                                      nullptr);
+            if (accounting.ActiveProcesses == 0) break;
+            Sleep(25);
+        }
+        EXPECT_EQ(0u, accounting.ActiveProcesses) << "a started program did not end within 10 s";
+        CloseHandle(job);
         return Lines(ReadFile(record));
     }
 
-    std::string CompletionStep() const {
-        return Escaped("ShowMessage Работа завершена|Установка программы Зеларит:Орвента "
-                       "завершена\r\n\r\nДля запуска используйте ярлык на рабочем столе или "
-                       "файл zel_or.exe, находящийся в папке назначения.");
+    static std::string CompletionStep() {
+        return Escaped(std::string("ShowMessage ") + shown::kCompletionCaption + "|" + shown::kCompletion);
     }
 
     std::vector<std::string> ExpectedSteps(bool withMessage, int logLines) const {
@@ -181,7 +203,7 @@ TEST_F(InstallTest, AnEmptyDestinationIsRefusedBeforeAnythingChanges) {
     for (const char* typed : {"", "   "}) {
         const std::vector<std::string> refused = {
             "ReadDestination",
-            "ShowMessage Установка программы Зеларит:Орвента|Укажите папку назначения.", "log 0"};
+            std::string("ShowMessage ") + shown::kCaption + "|Укажите папку назначения.", "log 0"};
         EXPECT_EQ(refused, Install(typed)) << "typed \"" << typed << "\"";
     }
     EXPECT_FALSE(Exists(desktop + "\\Орвента.lnk"));
@@ -189,21 +211,51 @@ TEST_F(InstallTest, AnEmptyDestinationIsRefusedBeforeAnythingChanges) {
 }
 
 TEST_F(InstallTest, AMainProgramPathOver259CharactersIsNeitherLinkedNorStarted) {
-    PutMainProgram();
-    // 250 characters: the folder still fits, "\zel_or.exe" no longer does.
-    const std::string destination = scratch / std::string(249 - scratch.Path().size(), 'd');
-    ASSERT_EQ(250u, destination.size());
-    WriteFile(medium + "\\zel_or.exe", "");  // would be found if the path were cut short
-    const std::vector<std::string> steps = Install(destination);
-    EXPECT_EQ("EndWithResult 1", steps.at(steps.size() - 2));
+    // The medium holds only a program named "zel_or.ex". Copied into a
+    // 249-character destination its path has 259 characters and fits, so the
+    // copy succeeds; "<destination>\zel_or.exe" has 260 and does not fit. Cut
+    // short to 259 characters it would name the copied "zel_or.ex", which starts.
+    RemoveTree(medium + "\\data");
+    PutMainProgram("zel_or.ex");
+    const std::string destination = scratch / std::string(248 - scratch.Path().size(), 'd');
+    ASSERT_EQ(249u, destination.size());
+
+    EXPECT_EQ(ExpectedSteps(true, 1), Install(destination));
+    EXPECT_EQ(std::vector<std::string>{"zel_or.ex"}, ListFiles(destination));
     EXPECT_FALSE(Exists(desktop + "\\Орвента.lnk"));
     EXPECT_FALSE(Exists(startRecord));
+}
+
+TEST_F(InstallTest, AnOwnPathOver258CharactersIsAFailedCopy) {
+    // HD.EXE's path is 258 or 259 characters long, its folder one long name.
+    // The installer reads its own path into 259 bytes: 259 characters come
+    // back cut short, and the copy must not go ahead from a guessed folder.
+    const struct {
+        size_t ownPath;
+        bool copied;
+    } cases[] = {{258, true}, {259, false}};
+    for (const auto& c : cases) {
+        const size_t nameLength = c.ownPath - scratch.Path().size() - 1 - std::string("\\HD.EXE").size();
+        PlaceMedium(scratch / std::string(nameLength, 'm'));
+        ASSERT_EQ(c.ownPath, (medium + "\\HD.EXE").size());
+        WriteFile(medium + "\\r.txt", "r");
+        const std::string destination = scratch / ("dest" + std::to_string(c.ownPath));
+
+        EXPECT_EQ(ExpectedSteps(c.copied, c.copied ? 1 : 0), Install(destination)) << c.ownPath;
+        EXPECT_EQ(c.copied ? std::vector<std::string>{"r.txt"} : std::vector<std::string>{},
+                  ListFiles(destination))
+            << c.ownPath;
+    }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--medium-run") return RunChild(argc, argv);
+    // Wine starts its desktop process for the first program that asks for the
+    // desktop. Asked for here, before any job exists, it does not become part
+    // of the first install's job and keep that job busy for good.
+    GetDesktopWindow();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
