@@ -8,6 +8,8 @@ HINSTANCE g_moduleInstance = nullptr;
 namespace {
 // Room for the information text; LoadStringA is offered one byte less.
 constexpr int kTextCapacity = 16384;
+// Gathered log text waits at most this long for more before it is shown.
+constexpr DWORD kHandOverIntervalMs = 50;
 }  // namespace
 
 INT_PTR InstallerDialog::RunModal(HWND parent) {
@@ -28,6 +30,7 @@ INT_PTR CALLBACK InstallerDialog::DialogProc(HWND window, UINT message, WPARAM w
 
 INT_PTR InstallerDialog::HandleMessage(UINT message, WPARAM wParam) {
     if (message == WM_INITDIALOG) return OnInitDialog();
+    if (message == WM_DESTROY) return OnDestroy();
     if (message != WM_COMMAND) return FALSE;
     // The notification code in the high word is not examined.
     switch (LOWORD(wParam)) {
@@ -47,13 +50,14 @@ INT_PTR InstallerDialog::OnInitDialog() {
     log_ = GetDlgItem(window_, IDC_LOG);
 
     // results ignored: a missing icon leaves the platform's default.
-    HANDLE bigIcon = LoadImageA(g_moduleInstance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
-                                GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR);
-    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
-    HANDLE smallIcon = LoadImageA(g_moduleInstance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
-                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                  LR_DEFAULTCOLOR);
-    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    bigIcon_ = static_cast<HICON>(LoadImageA(g_moduleInstance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                             LR_DEFAULTCOLOR));
+    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+    smallIcon_ = static_cast<HICON>(LoadImageA(g_moduleInstance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                               LR_DEFAULTCOLOR));
+    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
     // The edit control's default limit (about 30,000 characters) would stop the
     // log after roughly a thousand copied files.
@@ -68,6 +72,15 @@ INT_PTR InstallerDialog::OnInitDialog() {
     SetWindowTextA(log_, information);
     SetWindowTextA(destination_, kDefaultDestination);
     return TRUE;  // the platform puts the focus on the first tab stop, the destination field
+}
+
+// The window no longer uses its icons once it is being destroyed. Icons from
+// LoadImageA without LR_SHARED belong to whoever loaded them.
+INT_PTR InstallerDialog::OnDestroy() {
+    if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
+    if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
+    bigIcon_ = smallIcon_ = nullptr;
+    return FALSE;
 }
 
 INT_PTR InstallerDialog::OnExtract() {
@@ -116,10 +129,34 @@ void InstallerDialog::Centre() {
     SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Gathers `text` and hands what was gathered to the log control when the
+// last hand-over is older than the interval: a slow copy shows each line as
+// its file is done, a fast one a batch about every 50 ms. A text that does not
+// fit beside what was gathered goes after it, never cut.
 void InstallerDialog::AppendLogText(const char* text) {
+    const int length = lstrlenA(text);
+    if (pendingLength_ + length >= kPendingCapacity) HandOverLog();
+    if (length >= kPendingCapacity) {
+        WriteLogEnd(text);
+        return;
+    }
+    CopyMemory(pending_ + pendingLength_, text, length + 1);
+    pendingLength_ += length;
+    if (GetTickCount() - lastHandOver_ >= kHandOverIntervalMs) HandOverLog();
+}
+
+void InstallerDialog::HandOverLog() {
+    if (pendingLength_ == 0) return;
+    WriteLogEnd(pending_);
+    pendingLength_ = 0;
+    pending_[0] = '\0';
+}
+
+void InstallerDialog::WriteLogEnd(const char* text) {
     const int end = GetWindowTextLengthA(log_);
     SendMessageA(log_, EM_SETSEL, end, end);
     SendMessageA(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+    lastHandOver_ = GetTickCount();
 }
 
 void InstallerDialog::PumpOneMessage() {
@@ -136,6 +173,7 @@ void InstallerDialog::SetDestinationReadOnly() { SendMessageA(destination_, EM_S
 void InstallerDialog::DisableButton(int identifier) { EnableWindow(GetDlgItem(window_, identifier), FALSE); }
 
 void InstallerDialog::ClearLog() {
+    HandOverLog();
     SendMessageA(log_, EM_SETSEL, 0, -1);
     SendMessageA(log_, EM_SCROLLCARET, 0, 0);
     SendMessageA(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
@@ -146,7 +184,11 @@ void InstallerDialog::ReadDestination(ShortPath& buffer) {
 }
 
 void InstallerDialog::ShowMessage(const char* text, const char* caption) {
+    HandOverLog();
     MessageBoxA(window_, text, caption, MB_OK | MB_ICONINFORMATION);
 }
 
-void InstallerDialog::EndWithResult(int result) { EndDialog(window_, result); }
+void InstallerDialog::EndWithResult(int result) {
+    HandOverLog();
+    EndDialog(window_, result);
+}

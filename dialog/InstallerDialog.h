@@ -34,9 +34,22 @@ private:
     INT_PTR OnExtract();
     INT_PTR OnCancel();
     INT_PTR OnBrowse();
+    INT_PTR OnDestroy();
     void Centre();
+    void HandOverLog();
+    void WriteLogEnd(const char* text);
 
     HWND window_ = nullptr;
     HWND destination_ = nullptr;  // control 1000
     HWND log_ = nullptr;          // control 1003
+    HICON bigIcon_ = nullptr;     // owned: loaded in OnInitDialog, destroyed with the window
+    HICON smallIcon_ = nullptr;
+
+    // Log text gathered by AppendLogText and not yet handed to the log control.
+    // Under Wine every EM_REPLACESEL into a visible edit control costs several
+    // milliseconds, whatever its size, so the copy hands lines over in batches.
+    static constexpr int kPendingCapacity = 16384;
+    char pending_[kPendingCapacity] = "";
+    int pendingLength_ = 0;
+    DWORD lastHandOver_ = 0;  // GetTickCount of the last hand-over
 };

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "dialog/InstallerDialog.h"
+#include "logic/CopyTree.h"
 #include "support/DialogHarness.h"
+#include "support/FileTree.h"
 
 namespace {
 
@@ -34,28 +36,107 @@ protected:
     void SetUp() override { g_moduleInstance = GetModuleHandleA(nullptr); }
 };
 
-TEST_F(InstallerViewTest, TheLogHoldsEveryLineOfALongCopy) {
-    // Far past the edit control's default limit of about 30,000 characters.
-    const std::string line = "C:\\ZelOr\\data\\" + std::string(80, 'x') + ".dat\r\n";
-    const int lines = 2000;
+// The log is handed to its control in batches; what it finally holds must be
+// exactly what was appended, in order, as if each text had gone in alone, and
+// far past the edit control's default limit of about 30,000 characters.
+TEST_F(InstallerViewTest, TheLogEndsHoldingExactlyWhatWasAppended) {
+    std::string appended;
     OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
         view.ClearLog();
-        for (int i = 0; i < lines; ++i) view.AppendLogText(line.c_str());
-        const std::string log = TextOf(GetDlgItem(dialog, 1003));
-        EXPECT_EQ(line.size() * lines, log.size());
-        EXPECT_EQ(line, log.substr(log.size() - line.size()));
+        for (int i = 0; i < 3000; ++i) {
+            const std::string path = "C:\\ZelOr\\данные\\файл" + std::to_string(i) + ".dat";
+            view.AppendLogText(path.c_str());
+            view.AppendLogText("\r\n");
+            appended += path + "\r\n";
+            if (i == 1500) {
+                // Longer than anything gathered at once: handed over whole, never cut.
+                const std::string longText(20000, 'L');
+                view.AppendLogText(longText.c_str());
+                appended += longText;
+            }
+        }
+        view.EndWithResult(kEndedByScenario);
+        EXPECT_EQ(appended, TextOf(GetDlgItem(dialog, 1003)));
     });
 }
 
-TEST_F(InstallerViewTest, ClearLogEmptiesItAndAppendingStartsAfresh) {
+TEST_F(InstallerViewTest, ALineAfterAPauseShowsAtOnceAndAQuickOneJoinsTheNextBatch) {
+    OnLiveDialog([](InstallerDialog& view, HWND dialog) {
+        HWND log = GetDlgItem(dialog, 1003);
+        view.ClearLog();
+        Sleep(80);
+        view.AppendLogText("first\r\n");
+        EXPECT_EQ("first\r\n", TextOf(log));
+        view.AppendLogText("second\r\n");
+        EXPECT_EQ("first\r\n", TextOf(log));
+        Sleep(80);
+        view.AppendLogText("third\r\n");
+        EXPECT_EQ("first\r\nsecond\r\nthird\r\n", TextOf(log));
+    });
+}
+
+HWND g_log = nullptr;
+std::string g_logUnderTheBox;
+
+// Run by the message box's own modal loop: reads the log while the box is up,
+// then closes the box.
+void CALLBACK ReadLogUnderTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = FindWindowA("#32770", "Проверка");
+    if (box == nullptr) return;
+    KillTimer(nullptr, timer);
+    g_logUnderTheBox = TextOf(g_log);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(InstallerViewTest, GatheredLinesAreShownBeforeAMessageBox) {
+    g_logUnderTheBox = "<box never seen>";
+    OnLiveDialog([](InstallerDialog& view, HWND dialog) {
+        g_log = GetDlgItem(dialog, 1003);
+        view.ClearLog();
+        Sleep(80);
+        view.AppendLogText("shown\r\n");
+        view.AppendLogText("gathered\r\n");
+        SetTimer(nullptr, 0, 50, ReadLogUnderTheBox);
+        view.ShowMessage("Текст", "Проверка");
+    });
+    EXPECT_EQ("shown\r\ngathered\r\n", g_logUnderTheBox);
+}
+
+TEST_F(InstallerViewTest, ACopyThatStopsLeavesTheLinesOfEveryFileCopiedBeforeIt) {
+    ScratchFolder scratch("log-stop");
+    const std::string medium = scratch / "cd", destination = scratch / "out";
+    std::string expected;
+    for (int i = 100; i < 400; ++i) {
+        const std::string name = "a" + std::to_string(i) + ".txt";
+        WriteFile(medium + "\\" + name, "x");
+        expected += destination + "\\" + name + "\r\n";
+    }
+    // Listed after the a*.txt files (Wine lists folders sorted): it cannot be
+    // copied onto the folder of its name, so the copy stops there.
+    WriteFile(medium + "\\b.txt", "x");
+    MakeFolders(destination + "\\b.txt");
+    WriteFile(medium + "\\c.txt", "x");
+    OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
+        view.ClearLog();
+        EXPECT_FALSE(CopyTree(view, medium.c_str(), destination.c_str()));
+        view.EndWithResult(kEndedByScenario);
+        EXPECT_EQ(expected, TextOf(GetDlgItem(dialog, 1003)));
+    });
+}
+
+TEST_F(InstallerViewTest, ClearLogEmptiesItGatheredTextIncluded) {
     OnLiveDialog([](InstallerDialog& view, HWND dialog) {
         HWND log = GetDlgItem(dialog, 1003);
         ASSERT_NE("", TextOf(log));  // the information text
         view.ClearLog();
         EXPECT_EQ("", TextOf(log));
         view.AppendLogText("C:\\ZelOr\\первый.txt\r\n");
-        view.AppendLogText("C:\\ZelOr\\второй.txt\r\n");
-        EXPECT_EQ("C:\\ZelOr\\первый.txt\r\nC:\\ZelOr\\второй.txt\r\n", TextOf(log));
+        view.AppendLogText("C:\\ZelOr\\второй.txt\r\n");  // gathered, not shown yet
+        view.ClearLog();
+        EXPECT_EQ("", TextOf(log));
+        view.AppendLogText("C:\\ZelOr\\третий.txt\r\n");
+        view.EndWithResult(kEndedByScenario);
+        EXPECT_EQ("C:\\ZelOr\\третий.txt\r\n", TextOf(log));
     });
 }
 
