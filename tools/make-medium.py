@@ -149,7 +149,7 @@ def make_image(args):
         result = subprocess.run(
             ['xorriso', '-no_rc', '-report_about', 'FAILURE', '-abort_on', 'FAILURE',
              '-outdev', partial, '-volid', args.label, '-joliet', 'on', '-rockridge', 'on',
-             '-compliance', 'joliet_long_names', '-map', stage_dir, '/', '-commit'],
+             '-map', stage_dir, '/', '-commit'],
             capture_output=True)
         if result.returncode != 0:
             raise Refused('xorriso failed:\n' + result.stderr.decode(errors='replace'))
