@@ -24,9 +24,15 @@ native=1
 [ "$(HD_TEST_X64= "$here/host-arch")" = i686 ] || native=0
 [ $native = 1 ] || packages+=(qemu-user-static)
 
+# One query for all: native packages come back bare (or as name:amd64),
+# foreign ones as name:i386, as they are listed above.
+declare -A present=()
+while read -r name status; do
+  [ "$status" = installed ] && present[${name%:amd64}]=1
+done < <(dpkg-query -W -f='${binary:Package} ${db:Status-Status}\n' "${packages[@]}" 2>/dev/null)
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  [ -n "${present[$p]:-}" ] || missing+=("$p")
 done
 
 if ((${#missing[@]})); then
