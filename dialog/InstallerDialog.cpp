@@ -10,6 +10,13 @@ namespace {
 constexpr int kTextCapacity = 16384;
 // Gathered log text waits at most this long for more before it is shown.
 constexpr DWORD kHandOverIntervalMs = 50;
+
+// Icon 128 at the size the system gives for the two metrics. The caller owns it.
+HICON LoadInstallerIcon(int widthMetric, int heightMetric) {
+    return static_cast<HICON>(LoadImageA(g_moduleInstance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
+                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric),
+                                         LR_DEFAULTCOLOR));
+}
 }  // namespace
 
 INT_PTR InstallerDialog::RunModal(HWND parent) {
@@ -50,13 +57,9 @@ INT_PTR InstallerDialog::OnInitDialog() {
     log_ = GetDlgItem(window_, IDC_LOG);
 
     // results ignored: a missing icon leaves the platform's default.
-    bigIcon_ = static_cast<HICON>(LoadImageA(g_moduleInstance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
-                                             LR_DEFAULTCOLOR));
+    bigIcon_ = LoadInstallerIcon(SM_CXICON, SM_CYICON);
     SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
-    smallIcon_ = static_cast<HICON>(LoadImageA(g_moduleInstance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                               LR_DEFAULTCOLOR));
+    smallIcon_ = LoadInstallerIcon(SM_CXSMICON, SM_CYSMICON);
     SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
     // The edit control's default limit (about 30,000 characters) would stop the
@@ -149,7 +152,6 @@ void InstallerDialog::HandOverLog() {
     if (pendingLength_ == 0) return;
     WriteLogEnd(pending_);
     pendingLength_ = 0;
-    pending_[0] = '\0';
 }
 
 void InstallerDialog::WriteLogEnd(const char* text) {

@@ -105,24 +105,27 @@ def joliet_files(image):
     return {line.lstrip('/') for line in listing.splitlines() if line.strip()}
 
 
+def sample_product(args, epoch):
+    """The sample medium with the sample program at its top, laid out beside the
+    image and kept there (the demo compares what it installed with it). Dated
+    `epoch`: the sources' own dates differ from clone to clone."""
+    product = os.path.join(os.path.dirname(os.path.abspath(args.out)), 'sample-product')
+    shutil.rmtree(product, ignore_errors=True)
+    shutil.copytree(args.sample, product)
+    shutil.copy(args.sample_program, os.path.join(product, MAIN_PROGRAM))
+    if epoch:
+        for folder, _, files in os.walk(product):
+            for name in files + ['.']:
+                os.utime(os.path.join(folder, name), (epoch, epoch))
+    return product
+
+
 def stage(args, stage_dir):
-    """Lays out the disc's content in `stage_dir`; returns the product folder used."""
+    """Lays out the disc's content in `stage_dir`."""
     epoch = int(os.environ.get('SOURCE_DATE_EPOCH', '0')) or None
-    if args.product:
-        product = args.product
-        check_product(product)
-        shutil.copytree(product, stage_dir, symlinks=False, dirs_exist_ok=True)
-    else:
-        product = os.path.join(os.path.dirname(stage_dir), 'sample-product')
-        shutil.rmtree(product, ignore_errors=True)
-        shutil.copytree(args.sample, product)
-        shutil.copy(args.sample_program, os.path.join(product, MAIN_PROGRAM))
-        if epoch:
-            for folder, _, files in os.walk(product):
-                for name in files + ['.']:
-                    os.utime(os.path.join(folder, name), (epoch, epoch))
-        check_product(product)
-        shutil.copytree(product, stage_dir, dirs_exist_ok=True)
+    product = args.product or sample_product(args, epoch)
+    check_product(product)
+    shutil.copytree(product, stage_dir, dirs_exist_ok=True)
 
     added = [os.path.join(stage_dir, 'HD.EXE')]
     shutil.copy(args.installer, added[0])
@@ -133,7 +136,6 @@ def stage(args, stage_dir):
     if epoch:
         for path in added + [stage_dir]:
             os.utime(path, (epoch, epoch))
-    return product
 
 
 def make_image(args):
