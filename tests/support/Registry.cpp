@@ -4,7 +4,6 @@ namespace {
 const char kKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kValue[] = "Common Desktop";
 
-// A 32-bit Windows has one view and ignores the view flags.
 HKEY OpenKey(REGSAM view) {
     HKEY key = nullptr;
     RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
@@ -13,6 +12,13 @@ HKEY OpenKey(REGSAM view) {
 }  // namespace
 
 CommonDesktopValue::CommonDesktopValue() {
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    if (sizeof(void*) == 8 || wow64) {
+        saved_ = {{KEY_WOW64_64KEY, false, REG_NONE, {}}, {KEY_WOW64_32KEY, false, REG_NONE, {}}};
+    } else {
+        saved_ = {{0, false, REG_NONE, {}}};
+    }
     for (Saved& saved : saved_) {
         HKEY key = OpenKey(saved.view);
         DWORD size = 0;

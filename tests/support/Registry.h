@@ -29,5 +29,7 @@ private:
         DWORD type = REG_NONE;
         std::vector<BYTE> bytes;
     };
-    Saved saved_[2] = {{KEY_WOW64_64KEY, false, REG_NONE, {}}, {KEY_WOW64_32KEY, false, REG_NONE, {}}};
+    // Both views on 64-bit Windows; on 32-bit Windows (or a 32-bit Wine
+    // prefix) its one registry, asked for without view flags.
+    std::vector<Saved> saved_;
 };
