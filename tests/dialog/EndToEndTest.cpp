@@ -63,7 +63,11 @@ public:
         startup.cb = sizeof startup;
         started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, "N:\\",
                                   &startup, &process_);
-        if (started_) dialog = WaitForWindow(shown::kCaption, process_.dwProcessId);
+        if (!started_) {
+            ADD_FAILURE() << "CreateProcessA " << command << " failed: " << GetLastError();
+            return;
+        }
+        dialog = WaitForWindow(shown::kCaption, process_.dwProcessId);
     }
     ~Installer() {
         if (!started_) return;
