@@ -80,7 +80,11 @@ bool CopyLevel(InstallerView& view, const char* source, const char* destination,
 
     WIN32_FIND_DATAA entry;
     HANDLE listing = FindFirstFileA(sourceEntry.text, &entry);
-    if (listing == INVALID_HANDLE_VALUE) return true;  // nothing to copy
+    // Only an empty drive root lists nothing at all, not even "." and "..".
+    // Any other failure (a folder gone since its parent was listed, a disc
+    // taken out or unreadable) would leave files out of an install reported
+    // as complete.
+    if (listing == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
 
     bool copied = true;
     do {
@@ -115,6 +119,8 @@ bool CopyLevel(InstallerView& view, const char* source, const char* destination,
         }
         view.PumpOneMessage();
     } while (FindNextFileA(listing, &entry));
+    // A listing that breaks off before its end leaves the rest of the folder uncopied.
+    if (copied && GetLastError() != ERROR_NO_MORE_FILES) copied = false;
 
     FindClose(listing);
     return copied;

@@ -128,17 +128,33 @@ TEST_F(CopyTreeTest, StopsAtTheFirstFileThatCannotBeCopied) {
     EXPECT_EQ(3 + 4, view.pumps);
 }
 
-TEST_F(CopyTreeTest, EmptyOrMissingSourceCopiesNothingButCreatesTheDestination) {
+TEST_F(CopyTreeTest, EmptySourceCopiesNothingButCreatesTheDestination) {
     MakeFolders(source);
     destination = scratch / "new\\nested\\dest";
     EXPECT_TRUE(Copy());
     EXPECT_TRUE(IsFolder(destination));
     EXPECT_EQ("", view.log);
     EXPECT_EQ(2, view.pumps);
+}
 
+TEST_F(CopyTreeTest, AFolderThatCannotBeListedIsAFailedCopy) {
     source = scratch / "missing";
-    EXPECT_TRUE(Copy());
+    EXPECT_FALSE(Copy());
     EXPECT_EQ("", view.log);
+
+    // A disc taken out half-way: "b" was listed with its parent, then went
+    // away before the copy reached it (listing order under Wine: ".", "..",
+    // a.txt, b, c.txt).
+    source = scratch / "cd";
+    Put("a.txt");
+    Put("b\\1.txt");
+    Put("c.txt");
+    view.onPump = [&](int pumps) {
+        if (pumps == 3) RemoveTree(source + "\\b");
+    };
+    EXPECT_FALSE(Copy());
+    EXPECT_EQ(Files{"a.txt"}, ListFiles(destination));
+    EXPECT_EQ(LogOf({"a.txt"}), view.log);
 }
 
 TEST_F(CopyTreeTest, OverwritesExistingFilesAndKeepsStaleOnes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ public:
     std::string log;
     int pumps = 0;
     std::string destination;  // what ReadDestination hands out
+    std::function<void(int pumps)> onPump;  // runs after each pump is counted
 
     void AppendLogText(const char* text) override {
         log += text;
@@ -22,6 +24,7 @@ public:
     void PumpOneMessage() override {
         ++pumps;
         calls.push_back("PumpOneMessage");
+        if (onPump) onPump(pumps);
     }
     void SetDestinationReadOnly() override { calls.push_back("SetDestinationReadOnly"); }
     void DisableButton(int identifier) override {
