@@ -127,12 +127,18 @@ std::vector<double> Race(int rounds, const std::string& destination, Time time) 
     return {Median(times[0]), Median(times[1]), Median(times[2])};
 }
 
-double TimeWalker(const std::string& source, const std::string& destination, Steps steps) {
+// Seconds `copy` took, or -1 when it reports failure.
+template <typename Copy>
+double Timed(Copy copy) {
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    const bool ok = BareCopy(source, destination, steps);
+    const bool ok = copy();
     QueryPerformanceCounter(&end);
     return ok ? Seconds(start, end) : -1;
+}
+
+double TimeWalker(const std::string& source, const std::string& destination, Steps steps) {
+    return Timed([&] { return BareCopy(source, destination, steps); });
 }
 
 // CopyTree with a view that does nothing, against the bare walker and the
@@ -141,11 +147,7 @@ void Measure(const char* name, const std::string& source, const std::string& des
     const std::vector<double> m = Race(rounds, destination, [&](int copier, const std::string& into) {
         if (copier != 0) return TimeWalker(source, into, {copier == 2, false});
         SilentView view;
-        LARGE_INTEGER start, end;
-        QueryPerformanceCounter(&start);
-        const bool ok = CopyTree(view, source.c_str(), into.c_str());
-        QueryPerformanceCounter(&end);
-        return ok ? Seconds(start, end) : -1;
+        return Timed([&] { return CopyTree(view, source.c_str(), into.c_str()); });
     });
     std::printf("%-28s %9.3f s %9.3f s %9.3f s %7.3f %7.3f\n", name, m[0], m[1], m[2], m[0] / m[1],
                 m[0] / m[2]);
