@@ -9,7 +9,6 @@ export SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
 # `make medium PRODUCT=dir LABEL=NAME`: without PRODUCT, the sample medium.
 PRODUCT ?=
 LABEL ?= ZELARIT_ORVENTA
-MEDIUM_SOURCE = $(if $(PRODUCT),--product "$(PRODUCT)",--sample sample/medium --sample-program $(BUILD)/bin/zel_or.exe)
 
 .PHONY: all setup build test demo bench medium clean
 
@@ -25,7 +24,7 @@ test: build
 	@HD_HEADLESS=1 tools/with-display tools/run-tests $(BUILD)
 
 medium: build
-	@tools/make-medium.py --installer $(BUILD)/bin/HD.EXE --out $(BUILD)/medium.iso $(MEDIUM_SOURCE) --label "$(LABEL)"
+	@tools/make-medium.py --installer $(BUILD)/bin/HD.EXE --out $(BUILD)/medium.iso $(if $(PRODUCT),--product "$(PRODUCT)") --label "$(LABEL)"
 
 demo: build
 	@tools/with-display tools/demo $(BUILD)

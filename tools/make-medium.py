@@ -5,8 +5,10 @@ xorriso. Refuses, and leaves no image, when the disc would not install as it
 should: an empty or missing product folder, no zel_or.exe at its top, names
 that Joliet or Windows would change, paths too deep for the installer.
 
-Usage: make-medium.py --installer HD.EXE --out IMAGE [--product DIR | --sample DIR --sample-program EXE]
-                      [--label LABEL]
+Usage: make-medium.py --installer HD.EXE --out IMAGE [--product DIR] [--label LABEL]
+
+Without --product, the product is the sample medium (sample/medium) with the
+sample zel_or.exe built beside HD.EXE.
 
 Dates: every file this script adds, and every file of the sample, is dated
 SOURCE_DATE_EPOCH (the commit's time, set by the caller), and xorriso takes its
@@ -20,6 +22,7 @@ import sys
 import tempfile
 
 MAIN_PROGRAM = 'zel_or.exe'
+SAMPLE = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'sample', 'medium'))
 # The installer leaves these out at every depth; they never reach the disk.
 EXCLUDED = {'autorun.inf', 'start.exe', 'hd.exe'}
 DEFAULT_DESTINATION = 'C:\\ZelOr'
@@ -111,8 +114,9 @@ def sample_product(args, epoch):
     `epoch`: the sources' own dates differ from clone to clone."""
     product = os.path.join(os.path.dirname(os.path.abspath(args.out)), 'sample-product')
     shutil.rmtree(product, ignore_errors=True)
-    shutil.copytree(args.sample, product)
-    shutil.copy(args.sample_program, os.path.join(product, MAIN_PROGRAM))
+    shutil.copytree(SAMPLE, product)
+    program = os.path.join(os.path.dirname(os.path.abspath(args.installer)), MAIN_PROGRAM)
+    shutil.copy(program, os.path.join(product, MAIN_PROGRAM))
     if epoch:
         for folder, _, files in os.walk(product):
             for name in files + ['.']:
@@ -175,8 +179,6 @@ def main():
     parser.add_argument('--installer', required=True)
     parser.add_argument('--out', required=True)
     parser.add_argument('--product')
-    parser.add_argument('--sample')
-    parser.add_argument('--sample-program')
     parser.add_argument('--label', default='ZELARIT_ORVENTA')
     args = parser.parse_args()
     # A refused or failed run leaves no image, not even an older one.
