@@ -8,8 +8,6 @@ HINSTANCE g_moduleInstance = nullptr;
 namespace {
 // Room for the information text; LoadStringA is offered one byte less.
 constexpr int kTextCapacity = 16384;
-// Gathered log text waits at most this long for more before it is shown.
-constexpr DWORD kHandOverIntervalMs = 50;
 
 // Icon 128 at the size the system gives for the two metrics. The caller owns it.
 HICON LoadInstallerIcon(int widthMetric, int heightMetric) {
@@ -133,9 +131,10 @@ void InstallerDialog::Centre() {
 }
 
 // Gathers `text` and hands what was gathered to the log control when the
-// last hand-over is older than the interval: a slow copy shows each line as
-// its file is done, a fast one a batch about every 50 ms. A text that does not
-// fit beside what was gathered goes after it, never cut.
+// interval since the last hand-over has passed. Only an append hands over, so
+// a gathered line can wait until the next file has been copied; a fast copy
+// shows a batch per interval. A text that does not fit beside what was
+// gathered goes after it, never cut.
 void InstallerDialog::AppendLogText(const char* text) {
     const int length = lstrlenA(text);
     if (pendingLength_ + length >= kPendingCapacity) HandOverLog();
@@ -145,7 +144,7 @@ void InstallerDialog::AppendLogText(const char* text) {
     }
     CopyMemory(pending_ + pendingLength_, text, length + 1);
     pendingLength_ += length;
-    if (GetTickCount() - lastHandOver_ >= kHandOverIntervalMs) HandOverLog();
+    if (GetTickCount() - lastHandOver_ >= handOverInterval_) HandOverLog();
 }
 
 void InstallerDialog::HandOverLog() {
@@ -155,10 +154,13 @@ void InstallerDialog::HandOverLog() {
 }
 
 void InstallerDialog::WriteLogEnd(const char* text) {
+    const DWORD start = GetTickCount();
     const int end = GetWindowTextLengthA(log_);
     SendMessageA(log_, EM_SETSEL, end, end);
     SendMessageA(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
     lastHandOver_ = GetTickCount();
+    handOverInterval_ = kHandOverCostFactor * (lastHandOver_ - start);
+    if (handOverInterval_ < kMinHandOverIntervalMs) handOverInterval_ = kMinHandOverIntervalMs;
 }
 
 void InstallerDialog::PumpOneMessage() {

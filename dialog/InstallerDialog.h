@@ -47,9 +47,15 @@ private:
 
     // Log text gathered by AppendLogText and not yet handed to the log control.
     // Under Wine every EM_REPLACESEL into a visible edit control costs several
-    // milliseconds, whatever its size, so the copy hands lines over in batches.
+    // milliseconds, whatever its size, so the copy hands lines over in batches:
+    // the next one waits at least 50 ms, and at least nine times as long as the
+    // last one took, so the log costs at most about a tenth of the copy
+    // however slow the control is.
     static constexpr int kPendingCapacity = 16384;
+    static constexpr DWORD kMinHandOverIntervalMs = 50;
+    static constexpr DWORD kHandOverCostFactor = 9;
     char pending_[kPendingCapacity] = "";
     int pendingLength_ = 0;
-    DWORD lastHandOver_ = 0;  // GetTickCount of the last hand-over
+    DWORD lastHandOver_ = 0;                             // GetTickCount of the last hand-over
+    DWORD handOverInterval_ = kMinHandOverIntervalMs;  // ms from it to the next one
 };

@@ -60,16 +60,20 @@ TEST_F(InstallerViewTest, TheLogEndsHoldingExactlyWhatWasAppended) {
     });
 }
 
+// Longer than the interval between hand-overs: 50 ms, or nine times what the
+// last one took, which under Wine is a few milliseconds.
+constexpr DWORD kPauseMs = 300;
+
 TEST_F(InstallerViewTest, ALineAfterAPauseShowsAtOnceAndAQuickOneJoinsTheNextBatch) {
     OnLiveDialog([](InstallerDialog& view, HWND dialog) {
         HWND log = GetDlgItem(dialog, 1003);
         view.ClearLog();
-        Sleep(80);
+        Sleep(kPauseMs);
         view.AppendLogText("first\r\n");
         EXPECT_EQ("first\r\n", TextOf(log));
         view.AppendLogText("second\r\n");
         EXPECT_EQ("first\r\n", TextOf(log));
-        Sleep(80);
+        Sleep(kPauseMs);
         view.AppendLogText("third\r\n");
         EXPECT_EQ("first\r\nsecond\r\nthird\r\n", TextOf(log));
     });
@@ -93,7 +97,7 @@ TEST_F(InstallerViewTest, GatheredLinesAreShownBeforeAMessageBox) {
     OnLiveDialog([](InstallerDialog& view, HWND dialog) {
         g_log = GetDlgItem(dialog, 1003);
         view.ClearLog();
-        Sleep(80);
+        Sleep(kPauseMs);
         view.AppendLogText("shown\r\n");
         view.AppendLogText("gathered\r\n");
         SetTimer(nullptr, 0, 50, ReadLogUnderTheBox);
@@ -122,6 +126,47 @@ TEST_F(InstallerViewTest, ACopyThatStopsLeavesTheLinesOfEveryFileCopiedBeforeIt)
         view.EndWithResult(kEndedByScenario);
         EXPECT_EQ(expected, TextOf(GetDlgItem(dialog, 1003)));
     });
+}
+
+// A log control that takes 20 ms for every text put into it, and counts them.
+WNDPROC g_editProc = nullptr;
+int g_replacements = 0;
+LRESULT CALLBACK SlowLog(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == EM_REPLACESEL) {
+        ++g_replacements;
+        Sleep(20);
+    }
+    return CallWindowProcA(g_editProc, window, message, wParam, lParam);
+}
+
+// Each hand-over to the slow log takes at least 20 ms, so the next one waits
+// at least 9 x 20 ms: hand-overs start at least 200 ms apart, whatever the copy.
+TEST_F(InstallerViewTest, ASlowLogIsHandedOverAtMostEveryNineTimesItsCost) {
+    ScratchFolder scratch("log-slow");
+    const std::string medium = scratch / "cd", destination = scratch / "out";
+    std::string expected;
+    for (int i = 1000; i < 2500; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".txt";
+        WriteFile(medium + "\\" + name, "x");
+        expected += destination + "\\" + name + "\r\n";
+    }
+    DWORD elapsed = 0;
+    OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
+        HWND log = GetDlgItem(dialog, 1003);
+        view.ClearLog();
+        g_editProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(log, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowLog)));
+        g_replacements = 0;
+        const DWORD start = GetTickCount();
+        EXPECT_TRUE(CopyTree(view, medium.c_str(), destination.c_str()));
+        view.EndWithResult(kEndedByScenario);
+        elapsed = GetTickCount() - start;
+        EXPECT_EQ(expected, TextOf(log));
+    });
+    // At 50 ms apart, as for a fast control, there would be about elapsed / 70.
+    EXPECT_LE(g_replacements, 2 + static_cast<int>(elapsed / 200))
+        << "hand-overs in " << elapsed << " ms of copying 1,500 files";
+    EXPECT_GE(g_replacements, 2) << "the copy took " << elapsed << " ms";
 }
 
 TEST_F(InstallerViewTest, ClearLogEmptiesItGatheredTextIncluded) {
