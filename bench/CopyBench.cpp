@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchTiming.h"
 #include "logic/CopyTree.h"
 #include "logic/InstallerView.h"
+#include "support/DialogHarness.h"
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
 
@@ -91,17 +93,6 @@ void MakeMedium(const std::string& root, int folders, int filesPerFolder, DWORD 
     }
 }
 
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // Runs three copiers `rounds` times, in an order that rotates so none always
 // meets a cold cache, each run into a folder of its own that nothing has been
 // deleted from (on ext4, creating files right after thousands were deleted is
@@ -130,11 +121,10 @@ std::vector<double> Race(int rounds, const std::string& destination, Time time) 
 // Seconds `copy` took, or -1 when it reports failure.
 template <typename Copy>
 double Timed(Copy copy) {
-    LARGE_INTEGER start, end;
-    QueryPerformanceCounter(&start);
+    const LARGE_INTEGER start = Now();
     const bool ok = copy();
-    QueryPerformanceCounter(&end);
-    return ok ? Seconds(start, end) : -1;
+    const double seconds = SecondsSince(start);
+    return ok ? seconds : -1;
 }
 
 double TimeWalker(const std::string& source, const std::string& destination, Steps steps) {
@@ -153,15 +143,6 @@ void Measure(const char* name, const std::string& source, const std::string& des
                 m[0] / m[2]);
 }
 
-HWND WaitForVisibleWindow(const char* caption) {
-    for (int i = 0; i < 120000; ++i) {
-        HWND window = FindWindowA(nullptr, caption);
-        if (window != nullptr && IsWindowVisible(window)) return window;
-        Sleep(1);
-    }
-    return nullptr;
-}
-
 // The whole install as a user meets it: HD.EXE placed at the top of the
 // medium, its destination typed, "Извлечь" pressed; timed from the press to
 // the completion box on screen. Returns seconds, or -1.
@@ -175,15 +156,15 @@ double TimeInstaller(const std::string& installer, const std::string& medium, co
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         return -1;
     }
+    // Looked for every millisecond: the box's appearance ends the timing.
+    const DWORD timeout = 120000, pollMs = 1;
     double seconds = -1;
-    if (HWND dialog = WaitForVisibleWindow(shown::kCaption)) {
+    if (HWND dialog = WaitForWindow(shown::kCaption, timeout, process.dwProcessId, pollMs)) {
         SetDlgItemTextA(dialog, 1000, destination.c_str());
-        LARGE_INTEGER start, end;
-        QueryPerformanceCounter(&start);
+        const LARGE_INTEGER start = Now();
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        if (HWND box = WaitForVisibleWindow(shown::kCompletionCaption)) {
-            QueryPerformanceCounter(&end);
-            seconds = Seconds(start, end);
+        if (HWND box = WaitForWindow(shown::kCompletionCaption, timeout, process.dwProcessId, pollMs)) {
+            seconds = SecondsSince(start);
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         }
     }

@@ -2,44 +2,33 @@
 // for a minimal dialog program started the same way; medians of alternating runs.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "bench/BenchTiming.h"
+#include "support/DialogHarness.h"
 #include "support/DialogTexts.h"
 
 namespace {
 
+// Seconds from CreateProcess to the window on screen (looked for every
+// millisecond, for at most 20 s), or -1.
 double StartToVisible(std::string command, const char* caption) {
-    LARGE_INTEGER frequency, start, now;
-    QueryPerformanceFrequency(&frequency);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    QueryPerformanceCounter(&start);
+    const LARGE_INTEGER start = Now();
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         return -1;
     }
-    HWND window = nullptr;
-    for (;;) {
-        window = FindWindowA(nullptr, caption);
-        if (window != nullptr && IsWindowVisible(window)) break;
-        QueryPerformanceCounter(&now);
-        if (now.QuadPart - start.QuadPart > 20 * frequency.QuadPart) break;
-        Sleep(1);
-    }
-    QueryPerformanceCounter(&now);
+    HWND window = WaitForWindow(caption, 20000, process.dwProcessId, 1);
+    const double seconds = SecondsSince(start);
     if (window != nullptr) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
     WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return window ? double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart) : -1;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return window ? seconds : -1;
 }
 
 }  // namespace

@@ -12,19 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
-HWND WaitForWindow(const char* caption, DWORD timeout) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        HWND window = FindWindowA(nullptr, caption);
-        if (window != nullptr && IsWindowVisible(window)) return window;
-        if (GetTickCount() - start > timeout) return nullptr;
-        Sleep(50);
-    }
-}
-
-}  // namespace
+#include "support/DialogHarness.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
