@@ -106,15 +106,22 @@ TEST_F(InstallerViewTest, GatheredLinesAreShownBeforeAMessageBox) {
     EXPECT_EQ("shown\r\ngathered\r\n", g_logUnderTheBox);
 }
 
+// Writes the files a<first>.txt to a<last - 1>.txt into `medium`; returns the
+// log that a copy of them into `destination` gives.
+std::string WriteNumberedFiles(const std::string& medium, const std::string& destination, int first, int last) {
+    std::string log;
+    for (int i = first; i < last; ++i) {
+        const std::string name = "a" + std::to_string(i) + ".txt";
+        WriteFile(medium + "\\" + name, "x");
+        log += destination + "\\" + name + "\r\n";
+    }
+    return log;
+}
+
 TEST_F(InstallerViewTest, ACopyThatStopsLeavesTheLinesOfEveryFileCopiedBeforeIt) {
     ScratchFolder scratch("log-stop");
     const std::string medium = scratch / "cd", destination = scratch / "out";
-    std::string expected;
-    for (int i = 100; i < 400; ++i) {
-        const std::string name = "a" + std::to_string(i) + ".txt";
-        WriteFile(medium + "\\" + name, "x");
-        expected += destination + "\\" + name + "\r\n";
-    }
+    const std::string expected = WriteNumberedFiles(medium, destination, 100, 400);
     // Listed after the a*.txt files (Wine lists folders sorted): it cannot be
     // copied onto the folder of its name, so the copy stops there.
     WriteFile(medium + "\\b.txt", "x");
@@ -144,12 +151,7 @@ LRESULT CALLBACK SlowLog(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 TEST_F(InstallerViewTest, ASlowLogIsHandedOverAtMostEveryNineTimesItsCost) {
     ScratchFolder scratch("log-slow");
     const std::string medium = scratch / "cd", destination = scratch / "out";
-    std::string expected;
-    for (int i = 1000; i < 2500; ++i) {
-        const std::string name = "f" + std::to_string(i) + ".txt";
-        WriteFile(medium + "\\" + name, "x");
-        expected += destination + "\\" + name + "\r\n";
-    }
+    const std::string expected = WriteNumberedFiles(medium, destination, 1000, 2500);
     DWORD elapsed = 0;
     OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
         HWND log = GetDlgItem(dialog, 1003);
