@@ -181,7 +181,10 @@ class Signer:
             if not self.chain:
                 raise Refused(f'signing: no certificate in {args.sign_cert}')
             leaf = self.chain[0]
-        if run_tool(['openssl', 'x509', '-noout', '-pubkey'], stdin=leaf).stdout != key_public:
+        leaf_public = run_tool(['openssl', 'x509', '-noout', '-pubkey'], stdin=leaf).stdout
+        if not leaf_public:
+            raise Refused(f'signing: the first certificate in {self.source} is not one that openssl can read')
+        if leaf_public != key_public:
             raise Refused(f'signing: the key {args.sign_key or args.sign_pfx} does not belong to the certificate '
                           f'in {self.source}')
         self.check_certificate(leaf)
