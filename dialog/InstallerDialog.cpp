@@ -1,5 +1,7 @@
 #include "dialog/InstallerDialog.h"
 
+#include <commctrl.h>
+
 #include "logic/Install.h"
 #include "resources/ResourceIds.h"
 
@@ -18,6 +20,12 @@ HICON LoadInstallerIcon(int widthMetric, int heightMetric) {
 }  // namespace
 
 INT_PTR InstallerDialog::RunModal(HWND parent) {
+    // The manifest binds Common Controls 6 (visual styles). Windows XP
+    // registers its themed BUTTON, EDIT and STATIC only once that DLL is
+    // loaded, and loads it only for a program that imports it: without this
+    // call the dialog's controls could not be created there. It does nothing
+    // else; later Windows load the DLL by themselves.
+    InitCommonControls();
     return DialogBoxParamA(g_moduleInstance, MAKEINTRESOURCEA(IDD_INSTALLER), parent, DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }

@@ -6,20 +6,31 @@ should: an empty or missing product folder, no zel_or.exe at its top, names
 that Joliet or Windows would change, paths too deep for the installer.
 
 Usage: make-medium.py --installer HD.EXE --out IMAGE [--product DIR] [--label LABEL]
+         [--sign-cert CERT.pem --sign-key KEY.pem | --sign-pfx FILE.pfx] [--sign-timestamp URL]
 
 Without --product, the product is the sample medium (sample/medium) with the
 sample zel_or.exe built beside HD.EXE.
+
+Signing: with a certificate, HD.EXE goes onto the disc with an Authenticode
+signature (SHA-256) made by osslsigncode, and only once it verifies against
+the given chain. The key's password comes from the environment variable
+SIGN_PASS and reaches openssl and osslsigncode through a pipe, never on a
+command line. Without --sign-timestamp the signing time is SOURCE_DATE_EPOCH,
+so the same commit signs to the same bytes (RSA signatures are deterministic).
 
 Dates: every file this script adds, and every file of the sample, is dated
 SOURCE_DATE_EPOCH (the commit's time, set by the caller), and xorriso takes its
 volume dates from it too, so the same commit always gives the same image."""
 import argparse
+import calendar
 import hashlib
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 MAIN_PROGRAM = 'zel_or.exe'
 SAMPLE = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'sample', 'medium'))
@@ -30,6 +41,10 @@ MAX_INSTALLED_PATH = 259  # MAX_PATH less its terminator
 JOLIET_NAME_LIMIT = 64    # UCS-2 characters a Joliet name may hold
 # Joliet cannot record these; Windows cannot name a file with the rest.
 FORBIDDEN = set('*/:;?\\<>"|') | {chr(c) for c in range(32)}
+
+
+# Trusted besides the chain the publisher gives, when verifying a signature.
+SYSTEM_ROOTS = '/etc/ssl/certs/ca-certificates.crt'
 
 
 class Refused(Exception):
@@ -108,6 +123,176 @@ def joliet_files(image):
     return {line.lstrip('/') for line in listing.splitlines() if line.strip()}
 
 
+def run_tool(command, password=None, stdin=b''):
+    """Runs openssl or osslsigncode, its output captured. With `password`,
+    PASSFD in the command stands for a pipe that holds it."""
+    fds = ()
+    if password is not None:
+        read, write = os.pipe()
+        os.write(write, password)
+        os.close(write)
+        fds = (read,)
+        command = [part.replace('PASSFD', str(read)) for part in command]
+    try:
+        return subprocess.run(command, input=stdin, capture_output=True, pass_fds=fds)
+    finally:
+        for fd in fds:
+            os.close(fd)
+
+
+def read_file(path, what):
+    try:
+        with open(path, 'rb') as data:
+            return data.read()
+    except OSError as error:
+        raise Refused(f'signing: cannot read the {what} {path}: {error.strerror}')
+
+
+def certificates(pem):
+    return re.findall(rb'-----BEGIN CERTIFICATE-----.+?-----END CERTIFICATE-----\n?', pem, re.S)
+
+
+def password_refusal(path, password):
+    if password:
+        return Refused(f'signing: wrong password for {path} (SIGN_PASS)')
+    return Refused(f'signing: {path} is protected by a password: give it in the environment variable SIGN_PASS')
+
+
+class Signer:
+    """The publisher's certificate and key, checked before anything is signed:
+    readable, the key unlocked by SIGN_PASS and belonging to the certificate,
+    the certificate for code signing and valid at the signing time."""
+
+    def __init__(self, args, password):
+        self.args, self.password = args, password
+        self.timestamp = args.sign_timestamp
+        epoch = int(os.environ.get('SOURCE_DATE_EPOCH', '0'))
+        # A timestamp authority dates the signature now; without one the
+        # signing time is the commit's, which makes the signature reproducible.
+        self.time = int(time.time()) if self.timestamp or not epoch else epoch
+        self.time_source = 'now' if self.timestamp or not epoch else 'SOURCE_DATE_EPOCH'
+        if args.sign_pfx:
+            self.source = args.sign_pfx
+            leaf, self.chain, key_public = self.load_pfx(args.sign_pfx)
+        else:
+            self.source = args.sign_cert
+            self.chain = certificates(read_file(args.sign_cert, 'certificate file'))
+            key_public = self.load_key(args.sign_key)
+            if not self.chain:
+                raise Refused(f'signing: no certificate in {args.sign_cert}')
+            leaf = self.chain[0]
+        leaf_public = run_tool(['openssl', 'x509', '-noout', '-pubkey'], stdin=leaf).stdout
+        if not leaf_public:
+            raise Refused(f'signing: the first certificate in {self.source} is not one that openssl can read')
+        if leaf_public != key_public:
+            raise Refused(f'signing: the key {args.sign_key or args.sign_pfx} does not belong to the certificate '
+                          f'in {self.source}')
+        self.check_certificate(leaf)
+
+    def passin(self):
+        # Without a password, the empty one: openssl must never ask on the terminal.
+        return ['-passin', 'fd:PASSFD' if self.password else 'pass:']
+
+    def load_key(self, path):
+        data = read_file(path, 'key file')
+        result = run_tool(['openssl', 'pkey', '-in', path, '-pubout', *self.passin()], self.password)
+        if result.returncode != 0:
+            if b'ENCRYPTED' in data:
+                raise password_refusal(path, self.password)
+            raise Refused(f'signing: no private key that openssl can read in {path}')
+        return result.stdout
+
+    def pkcs12(self, path, *options):
+        # PKCS#12 files from older tools use RC2, which OpenSSL 3 reads only
+        # with its legacy provider.
+        for legacy in ([], ['-legacy']):
+            result = run_tool(['openssl', 'pkcs12', '-in', path, *self.passin(), *legacy, *options], self.password)
+            if result.returncode == 0 or b'unsupported' not in result.stderr:
+                return result
+        return result
+
+    def load_pfx(self, path):
+        read_file(path, 'PKCS#12 file')
+        opened = self.pkcs12(path, '-noout')
+        if opened.returncode != 0:
+            if b'invalid password' in opened.stderr:
+                raise password_refusal(path, self.password)
+            raise Refused(f'signing: {path} is not a PKCS#12 file that openssl can read')
+        leaf = certificates(self.pkcs12(path, '-nokeys', '-clcerts').stdout)
+        others = certificates(self.pkcs12(path, '-nokeys', '-cacerts').stdout)
+        if not leaf:
+            raise Refused(f'signing: no certificate with its key in {path}')
+        key = self.pkcs12(path, '-nocerts', '-nodes').stdout
+        key_public = run_tool(['openssl', 'pkey', '-pubout'], stdin=key).stdout
+        return leaf[0], leaf[:1] + others, key_public
+
+    def check_certificate(self, leaf):
+        text = run_tool(['openssl', 'x509', '-noout', '-subject', '-nameopt', 'RFC2253', '-startdate', '-enddate',
+                         '-ext', 'extendedKeyUsage'], stdin=leaf).stdout.decode(errors='replace')
+        fields = dict(line.split('=', 1) for line in text.splitlines() if '=' in line)
+        self.subject = fields.get('subject', '?')
+        usage = text.split('Extended Key Usage:', 1)[1] if 'Extended Key Usage:' in text else ''
+        if 'Code Signing' not in usage:
+            raise Refused(f'signing: the certificate in {self.source} ({self.subject}) is not for code signing: '
+                          f'its extended key usage lacks Code Signing')
+        starts, ends = (calendar.timegm(time.strptime(fields[name], '%b %d %H:%M:%S %Y GMT'))
+                        for name in ('notBefore', 'notAfter'))
+        when = f'{time.strftime("%Y-%m-%d %H:%M:%S UTC", time.gmtime(self.time))} ({self.time_source})'
+        if self.time < starts:
+            raise Refused(f'signing: the certificate in {self.source} is not yet valid at the signing time {when}: '
+                          f'valid from {fields["notBefore"]}')
+        if self.time > ends:
+            raise Refused(f'signing: the certificate in {self.source} has expired at the signing time {when}: '
+                          f'valid until {fields["notAfter"]}')
+
+    def sign(self, unsigned, signed, work):
+        command = ['osslsigncode', 'sign', '-h', 'sha256']
+        if self.args.sign_pfx:
+            command += ['-pkcs12', self.args.sign_pfx]
+        else:
+            command += ['-certs', self.args.sign_cert, '-key', self.args.sign_key]
+        if self.password:  # osslsigncode takes an empty password file for an error
+            command += ['-readpass', '/dev/fd/PASSFD']
+        command += ['-ts', self.timestamp] if self.timestamp else ['-time', str(self.time)]
+        result = run_tool(command + ['-in', unsigned, '-out', signed], self.password)
+        if result.returncode != 0:
+            said = [line for line in result.stderr.decode(errors='replace').splitlines() if line.strip()]
+            raise Refused('signing: osslsigncode could not sign HD.EXE' +
+                          (f' with the timestamp authority {self.timestamp}' if self.timestamp else '') +
+                          (f': {said[-1]}' if said else ''))
+        self.verify(signed, work)
+
+    def verify(self, signed, work):
+        anchors = os.path.join(work, 'anchors.pem')
+        with open(anchors, 'wb') as out:
+            out.write(b''.join(self.chain))
+            if os.path.exists(SYSTEM_ROOTS):
+                out.write(read_file(SYSTEM_ROOTS, 'system certificates'))
+        command = ['osslsigncode', 'verify', '-in', signed, '-CAfile', anchors, '-TSA-CAfile', anchors]
+        result = run_tool(command + ([] if self.timestamp else ['-time', str(self.time)]))
+        output = result.stdout.decode(errors='replace')
+        stamped = not self.timestamp or 'Timestamp Server Signature verification: ok' in output
+        if result.returncode != 0 or not stamped:
+            raise Refused(f'signing: the signed HD.EXE does not verify against the chain in {self.source} and the '
+                          f'system\'s root certificates' + ('' if stamped else ' (its timestamp)') +
+                          ': a chain ending below a root the system does not know needs that root too')
+        print(f'medium: HD.EXE signed by {self.subject}, ' +
+              (f'timestamped by {self.timestamp}' if self.timestamp else
+               f'signing time {time.strftime("%Y-%m-%d %H:%M:%S UTC", time.gmtime(self.time))}') +
+              f', {os.path.getsize(signed)} bytes')
+
+
+def signer(args):
+    """A Signer when the publisher asked for signing, None otherwise."""
+    password = os.environb.pop(b'SIGN_PASS', None) or None  # no tool inherits it
+    if not (args.sign_cert or args.sign_key or args.sign_pfx or args.sign_timestamp):
+        return None
+    if args.sign_pfx and (args.sign_cert or args.sign_key) or not args.sign_pfx and not (
+            args.sign_cert and args.sign_key):
+        raise Refused('signing: give SIGN_CERT with SIGN_KEY, or SIGN_PFX')
+    return Signer(args, password)
+
+
 def sample_product(args, epoch):
     """The sample medium with the sample program at its top, laid out beside the
     image and kept there (the demo compares what it installed with it). Dated
@@ -124,7 +309,7 @@ def sample_product(args, epoch):
     return product
 
 
-def stage(args, stage_dir):
+def stage(args, stage_dir, signing):
     """Lays out the disc's content in `stage_dir`."""
     epoch = int(os.environ.get('SOURCE_DATE_EPOCH', '0')) or None
     product = args.product or sample_product(args, epoch)
@@ -132,7 +317,10 @@ def stage(args, stage_dir):
     shutil.copytree(product, stage_dir, dirs_exist_ok=True)
 
     added = [os.path.join(stage_dir, 'HD.EXE')]
-    shutil.copy(args.installer, added[0])
+    if signing:
+        signing.sign(args.installer, added[0], os.path.dirname(stage_dir))
+    else:
+        shutil.copy(args.installer, added[0])
     if not any(name.lower() == 'autorun.inf' for name in os.listdir(stage_dir)):
         added.append(os.path.join(stage_dir, 'autorun.inf'))
         with open(added[-1], 'wb') as autorun:
@@ -146,11 +334,12 @@ def make_image(args):
     check_label(args.label)
     out_dir = os.path.dirname(os.path.abspath(args.out))
     os.makedirs(out_dir, exist_ok=True)
+    signing = signer(args)
     work = tempfile.mkdtemp(prefix='medium-', dir=out_dir)
     try:
         stage_dir = os.path.join(work, 'disc')
         os.makedirs(stage_dir)
-        stage(args, stage_dir)
+        stage(args, stage_dir, signing)
         partial = os.path.join(work, 'medium.iso')
         result = subprocess.run(
             ['xorriso', '-no_rc', '-report_about', 'FAILURE', '-abort_on', 'FAILURE',
@@ -180,6 +369,10 @@ def main():
     parser.add_argument('--out', required=True)
     parser.add_argument('--product')
     parser.add_argument('--label', default='ZELARIT_ORVENTA')
+    parser.add_argument('--sign-cert')
+    parser.add_argument('--sign-key')
+    parser.add_argument('--sign-pfx')
+    parser.add_argument('--sign-timestamp')
     args = parser.parse_args()
     # A refused or failed run leaves no image, not even an older one.
     if os.path.exists(args.out):

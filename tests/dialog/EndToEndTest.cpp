@@ -3,6 +3,7 @@
 // read and pressed through window messages, judged by its exit code and by
 // what it left on disk.
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -57,8 +58,8 @@ std::string MessageBoxText(HWND box) {
 
 class Installer {
 public:
-    Installer() {
-        std::string command = "\"N:\\HD.EXE\"";
+    explicit Installer(const std::string& program = "N:\\HD.EXE") {
+        std::string command = "\"" + program + "\"";
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, "N:\\",
@@ -77,6 +78,20 @@ public:
     }
     HWND Control(int id) const { return GetDlgItem(dialog, id); }
     DWORD ProcessId() const { return process_.dwProcessId; }
+    // The full path of every module the process has loaded, in lower case.
+    std::vector<std::string> Modules() const {
+        HMODULE modules[512];
+        DWORD bytes = 0;
+        std::vector<std::string> paths;
+        if (!EnumProcessModules(process_.hProcess, modules, sizeof modules, &bytes)) return paths;
+        for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
+            char path[MAX_PATH] = "";
+            GetModuleFileNameExA(process_.hProcess, modules[i], path, MAX_PATH);
+            CharLowerA(path);
+            paths.push_back(path);
+        }
+        return paths;
+    }
     // The exit code, or 259 (still active) when it did not end in time.
     DWORD ExitCode(DWORD timeout = WindowTimeout()) const {
         WaitForSingleObject(process_.hProcess, timeout);
@@ -91,6 +106,14 @@ private:
     bool started_ = false;
     PROCESS_INFORMATION process_ = {};
 };
+
+// The program built like HD.EXE but without its manifest, beside this driver.
+std::string ProgramWithoutManifest() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    return folder.substr(0, folder.rfind('\\') + 1) + "hd_without_manifest.exe";
+}
 
 // Every file of the medium at N: but its start-up files at the top, as paths
 // relative to the medium, sorted.
@@ -175,6 +198,36 @@ TEST_F(EndToEndTest, ShowsTheDialogCentredWithItsTextsAndFocus) {
 
     SendMessageA(installer.Control(IDCANCEL), BM_CLICK, 0, 0);
     EXPECT_EQ(2u, installer.ExitCode());
+}
+
+// Visual styles are Common Controls 6, which Windows (and Wine) load from the
+// side-by-side store for a process whose manifest asks for them, of the
+// program's own architecture. The same program without the manifest still
+// loads a comctl32.dll (it imports one), the classic one from system32.
+TEST_F(EndToEndTest, TheManifestBindsTheStyledCommonControls) {
+#ifdef _WIN64
+    const std::string styled = "\\winsxs\\amd64_microsoft.windows.common-controls_6595b64144ccf1df_6.0.";
+#else
+    const std::string styled = "\\winsxs\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6.0.";
+#endif
+    const struct {
+        std::string program;
+        bool manifest;
+    } programs[] = {{"N:\\HD.EXE", true}, {ProgramWithoutManifest(), false}};
+    for (const auto& program : programs) {
+        Installer installer(program.program);
+        ASSERT_NE(nullptr, installer.dialog) << program.program;
+        int styledModules = 0, classicModules = 0;
+        for (const std::string& path : installer.Modules()) {
+            if (path.size() < 13 || path.compare(path.size() - 13, 13, "\\comctl32.dll") != 0) continue;
+            if (path.find(styled) != std::string::npos) ++styledModules;
+            if (path.find("\\system32\\comctl32.dll") != std::string::npos) ++classicModules;
+        }
+        EXPECT_EQ(program.manifest ? 1 : 0, styledModules) << program.program;
+        EXPECT_EQ(program.manifest ? 0 : 1, classicModules) << program.program;
+        SendMessageA(installer.Control(IDCANCEL), BM_CLICK, 0, 0);
+        EXPECT_EQ(2u, installer.ExitCode()) << program.program;
+    }
 }
 
 TEST_F(EndToEndTest, EveryWayOfCancellingExitsWithTwoAndWritesNothing) {

@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Checks the built HD.EXE with tools that share nothing with the build:
-objdump (imports, subsystem), exiftool (version block), wrestool (resources)
-and a parse of the compiled dialog template. Usage: check_executable.py HD.EXE"""
+objdump (imports, subsystem), exiftool (version block), wrestool (resources),
+a parse of the compiled dialog template and of the application manifest.
+Usage: check_executable.py HD.EXE"""
 import os
+import re
 import struct
 import subprocess
 import sys
+import xml.etree.ElementTree
 
 # The tools' own messages must not be translated (objdump's "DLL Name:").
 ENV = dict(os.environ, LC_ALL='C.UTF-8')
@@ -26,7 +29,8 @@ def run(*command):
 
 dump = run('i686-w64-mingw32-objdump', '-p', exe).decode()
 imports = sorted(line.split(':', 1)[1].strip().lower() for line in dump.splitlines() if 'DLL Name:' in line)
-system = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'shell32.dll', 'ole32.dll', 'advapi32.dll', 'msvcrt.dll'}
+system = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'shell32.dll', 'ole32.dll', 'advapi32.dll', 'msvcrt.dll',
+          'comctl32.dll'}
 check(imports and set(imports) <= system, f'imports only Windows system DLLs: {imports}')
 check('file format pei-i386' in dump, '32-bit x86 executable')
 check('(Windows GUI)' in dump, 'GUI subsystem')
@@ -46,6 +50,7 @@ check(fields.get('FileFlags', '') in ('', '(none)'), f'no file flags (got {field
 listing = run('wrestool', '-l', exe).decode()
 for kind, name in (('5', '129'), ('6', '9'), ('14', '128'), ('16', '1')):
     check(f'--type={kind} --name={name} --language=1049' in listing, f'resource type {kind} name {name} in Russian')
+check('--type=24 --name=1 --language=0 ' in listing, 'manifest: resource type 24 name 1, language neutral')
 icons = [line for line in listing.splitlines() if '--type=3 ' in line]
 check(len(icons) == 2, f'two icon images (got {len(icons)})')
 
@@ -132,6 +137,70 @@ check(len(controls) == 6, f'six controls (got {len(controls)})')
 for got, want in zip(controls, expected_controls):
     check(got == want, f'control {want[1]}: got class 0x{got[0]:X} {got[2]!r} {got[3]} '
                        f'style 0x{got[4]:08X} ex 0x{got[5]:X}')
+
+
+# The application manifest, every element with its exact value and nothing
+# besides. Windows XP's parser refuses an unknown element in the asm.v1
+# namespace and (before a hotfix) crashed on an element that declares one
+# namespace twice: so every newer element carries its own namespace, declared
+# once, as the default, and no prefix is used anywhere.
+manifest = run('wrestool', '-x', '--raw', '--type=24', '--name=1', exe)
+check(manifest.startswith(b'<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'), 'manifest: UTF-8 declaration')
+check(manifest.isascii(), 'manifest: ASCII only')
+tags = re.findall(rb'<([^?!/][^>]*)>', manifest)
+check(tags and not any(b':' in tag.split()[0] for tag in tags), 'manifest: no namespace prefixes')
+check(tags and all(tag.count(b'xmlns') <= 1 for tag in tags), 'manifest: at most one namespace declaration an element')
+ASM1, ASM3 = 'urn:schemas-microsoft-com:asm.v1', 'urn:schemas-microsoft-com:asm.v3'
+COMPAT, SETTINGS = 'urn:schemas-microsoft-com:compatibility.v1', 'http://schemas.microsoft.com/SMI/2005/WindowsSettings'
+identity = {'type': 'win32', 'name': 'Zelarit.Orventa.Installer', 'version': '1.0.0.1', 'processorArchitecture': 'x86'}
+controls = {'type': 'win32', 'name': 'Microsoft.Windows.Common-Controls', 'version': '6.0.0.0',
+            'processorArchitecture': 'x86', 'publicKeyToken': '6595b64144ccf1df', 'language': '*'}
+windows = {'Vista': 'e2011457-1546-43c5-a5fe-008deee3d3f0', '7': '35138b9a-5d96-4fbd-8e2d-a2440225f93a',
+           '8': '4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38', '8.1': '1f676c76-80e1-4239-95bb-83d0f6d0da78',
+           '10 and 11': '8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a'}
+expected_manifest = [  # element path, attributes, text
+    (f'{{{ASM1}}}assembly', {'manifestVersion': '1.0'}, ''),
+    (f'{{{ASM1}}}assembly/{{{ASM1}}}assemblyIdentity', identity, ''),
+    (f'{{{ASM1}}}assembly/{{{ASM1}}}dependency', {}, ''),
+    (f'{{{ASM1}}}assembly/{{{ASM1}}}dependency/{{{ASM1}}}dependentAssembly', {}, ''),
+    (f'{{{ASM1}}}assembly/{{{ASM1}}}dependency/{{{ASM1}}}dependentAssembly/{{{ASM1}}}assemblyIdentity', controls, ''),
+    (f'{{{ASM1}}}assembly/{{{ASM3}}}trustInfo', {}, ''),
+    (f'{{{ASM1}}}assembly/{{{ASM3}}}trustInfo/{{{ASM3}}}security', {}, ''),
+    (f'{{{ASM1}}}assembly/{{{ASM3}}}trustInfo/{{{ASM3}}}security/{{{ASM3}}}requestedPrivileges', {}, ''),
+    (f'{{{ASM1}}}assembly/{{{ASM3}}}trustInfo/{{{ASM3}}}security/{{{ASM3}}}requestedPrivileges/'
+     f'{{{ASM3}}}requestedExecutionLevel', {'level': 'highestAvailable', 'uiAccess': 'false'}, ''),
+    (f'{{{ASM1}}}assembly/{{{COMPAT}}}compatibility', {}, ''),
+    (f'{{{ASM1}}}assembly/{{{COMPAT}}}compatibility/{{{COMPAT}}}application', {}, ''),
+] + [
+    (f'{{{ASM1}}}assembly/{{{COMPAT}}}compatibility/{{{COMPAT}}}application/{{{COMPAT}}}supportedOS',
+     {'Id': '{' + guid + '}'}, '') for guid in windows.values()
+] + [
+    (f'{{{ASM1}}}assembly/{{{ASM3}}}application', {}, ''),
+    (f'{{{ASM1}}}assembly/{{{ASM3}}}application/{{{ASM3}}}windowsSettings', {}, ''),
+    (f'{{{ASM1}}}assembly/{{{ASM3}}}application/{{{ASM3}}}windowsSettings/{{{SETTINGS}}}dpiAware', {}, 'true'),
+]
+
+
+def elements(element, parent=''):
+    path = f'{parent}/{element.tag}' if parent else element.tag
+    yield path, dict(element.attrib), (element.text or '').strip()
+    for child in element:
+        yield from elements(child, path)
+
+
+try:
+    got_manifest = list(elements(xml.etree.ElementTree.fromstring(manifest)))
+except xml.etree.ElementTree.ParseError as error:
+    got_manifest = [('not XML', {}, str(error))]
+missing = [e for e in expected_manifest if e not in got_manifest]
+extra = [e for e in got_manifest if e not in expected_manifest]
+for path, attributes, text in missing:
+    check(False, f'manifest: {path.rsplit("}", 1)[-1]} {attributes} {text!r} missing or different')
+for path, attributes, text in extra:
+    check(False, f'manifest: unexpected {path} {attributes} {text!r}')
+check(not missing and not extra and len(got_manifest) == len(expected_manifest),
+      f'manifest: {len(expected_manifest)} elements as expected: highestAvailable, Windows '
+      f'{", ".join(windows)}, dpiAware true, Common Controls 6 for x86')
 
 print(f'{len(failures)} failed')
 sys.exit(1 if failures else 0)

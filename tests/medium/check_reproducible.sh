@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Two clean builds of the same commit, from two copies of the sources dated a
 # day apart (as two clones on different days would be), give the same HD.EXE
-# and the same image of the sample medium.
+# and the same image of the sample medium, unsigned and signed (without a
+# timestamp, with one throwaway certificate).
 # Usage: check_reproducible.sh SCRATCH
 set -eu
 scratch=$1
@@ -9,6 +10,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}
 rm -rf "$scratch"
 mkdir -p "$scratch"
+python3 "$root/tests/medium/throwaway_ca.py" "$scratch/ca" $((SOURCE_DATE_EPOCH - 86400)) $((SOURCE_DATE_EPOCH + 86400))
 for copy in 1 2; do
   src=$scratch/src$copy
   mkdir -p "$src"
@@ -19,7 +21,15 @@ for copy in 1 2; do
   cmake --build "$scratch/build$copy" --target hd_installer zel_or_sample -j 2 >/dev/null
   python3 "$src/tools/make-medium.py" --installer "$scratch/build$copy/bin/HD.EXE" \
     --out "$scratch/medium$copy.iso"
+  python3 "$src/tools/make-medium.py" --installer "$scratch/build$copy/bin/HD.EXE" \
+    --out "$scratch/signed$copy.iso" --sign-cert "$scratch/ca/chain.pem" --sign-key "$scratch/ca/signer.key"
 done
-cmp "$scratch/build1/bin/HD.EXE" "$scratch/build2/bin/HD.EXE" && echo "ok   HD.EXE is the same from both builds"
-cmp "$scratch/medium1.iso" "$scratch/medium2.iso" && echo "ok   medium.iso is the same from both builds"
+# (A failing cmp inside an && list would not stop the script under set -e.)
+same() {
+  cmp "$1" "$2" || { echo "FAIL $3 differs between the builds"; exit 1; }
+  echo "ok   $3 is the same from both builds"
+}
+same "$scratch/build1/bin/HD.EXE" "$scratch/build2/bin/HD.EXE" HD.EXE
+same "$scratch/medium1.iso" "$scratch/medium2.iso" medium.iso
+same "$scratch/signed1.iso" "$scratch/signed2.iso" "the signed medium.iso"
 rm -rf "$scratch"
