@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,46 +13,11 @@
 #include "support/DialogHarness.h"
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
+#include "support/ForeignWindows.h"
 #include "support/Registry.h"
 #include "support/ShellLinkReader.h"
 
 namespace {
-
-// How long a window may take to appear: 20 s, or HD_WINDOW_TIMEOUT_S seconds
-// where the installer runs under CPU emulation and takes about a minute to start.
-DWORD WindowTimeout() {
-    char seconds[16] = "";
-    GetEnvironmentVariableA("HD_WINDOW_TIMEOUT_S", seconds, sizeof seconds);
-    const DWORD value = static_cast<DWORD>(atoi(seconds));
-    return value > 0 ? value * 1000 : 20000;
-}
-
-HWND WaitForWindow(const char* caption, DWORD processId, DWORD timeout = WindowTimeout()) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        HWND window = FindWindowA(nullptr, caption);
-        DWORD owner = 0;
-        if (window != nullptr) GetWindowThreadProcessId(window, &owner);
-        if (window != nullptr && owner == processId && IsWindowVisible(window)) return window;
-        if (GetTickCount() - start >= timeout) return nullptr;
-        Sleep(20);
-    }
-}
-
-BOOL CALLBACK KeepLongestText(HWND child, LPARAM context) {
-    std::string& best = *reinterpret_cast<std::string*>(context);
-    char text[2048] = "";
-    SendMessageA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    if (std::string(text).size() > best.size()) best = text;
-    return TRUE;
-}
-
-// The message box's text is its child control with the longest text.
-std::string MessageBoxText(HWND box) {
-    std::string longest;
-    EnumChildWindows(box, KeepLongestText, reinterpret_cast<LPARAM>(&longest));
-    return longest;
-}
 
 class Installer {
 public:
