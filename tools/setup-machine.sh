@@ -19,6 +19,7 @@ packages=(
   locales python3
   liblnk-utils libimage-exiftool-perl icoutils
   xorriso genisoimage
+  python3-fusepy
 )
 native=1
 [ "$(HD_TEST_X64= "$here/host-arch")" = i686 ] || native=0
