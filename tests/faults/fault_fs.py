@@ -10,9 +10,9 @@ line (paths relative to BACKING, with forward slashes):
     row NAME                    any change of the file starts the counts anew
     scratch PATH OFFSET         reads of PATH from OFFSET on fail with EIO
     break-listing FOLDER N      the listing of FOLDER fails with EIO after N names
-    eject N ERRNO               from the opening of the file after the first N
-                                on, every operation fails with ERRNO (EIO or
-                                ENODEV): the disc is gone
+    eject N ERRNO               once N files were read to their end, every
+                                operation fails with ERRNO (EIO or ENODEV):
+                                the disc is gone
 
 Each fault that fires is written to standard error, once per path.
 Runs in the foreground until unmounted.
@@ -34,7 +34,8 @@ class FaultFs(fusepy.Operations):
         self.scratch = {}  # path -> offset from which reads fail
         self.broken_listings = {}  # folder -> names listed before the error
         self.eject_after = None  # (files, errno)
-        self.files_opened = 0
+        self.files_read = set()  # openings read to their end
+        self.openings = {}  # handle -> which opening it is (handles are reused)
         self.ejected = False
         self.listings = {}  # handle -> calls so far
         self.next_handle = 1
@@ -50,7 +51,7 @@ class FaultFs(fusepy.Operations):
             return
         self.switches_text = text
         self.scratch, self.broken_listings, self.eject_after = {}, {}, None
-        self.files_opened = 0
+        self.files_read = set()
         self.ejected = False
         self.reported = set()
         for line in text.splitlines():
@@ -129,13 +130,11 @@ class FaultFs(fusepy.Operations):
 
     def open(self, path, flags):
         self.check("open", path)
-        if self.eject_after and self.files_opened >= self.eject_after[0]:
-            self.ejected = True
-            self.fail(self.eject_after[1], "open", path)
         if flags & (os.O_WRONLY | os.O_RDWR):
             raise fusepy.FuseOSError(errno.EROFS)
         handle = os.open(self.real(path), os.O_RDONLY)
-        self.files_opened += 1
+        self.openings[handle] = self.next_handle
+        self.next_handle += 1
         return handle
 
     def read(self, path, size, offset, fh):
@@ -145,7 +144,11 @@ class FaultFs(fusepy.Operations):
             if offset >= scratched_from:
                 self.fail(errno.EIO, "read", path)
             size = scratched_from - offset  # the good part, then the error on the next read
-        return os.pread(fh, size, offset)
+        data = os.pread(fh, size, offset)
+        if not data and size and self.eject_after:
+            self.files_read.add(self.openings[fh])  # a copy may ask more than once at the end
+            self.ejected = len(self.files_read) >= self.eject_after[0]
+        return data
 
     def release(self, path, fh):
         os.close(fh)
