@@ -19,16 +19,36 @@
 
 namespace {
 
+// What a failed start needs to be understood: the error's number and text.
+std::string Describe(DWORD error) {
+    char text[512] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                   sizeof text, nullptr);
+    return "error " + std::to_string(error) + " (" + text + ")";
+}
+
+// Whether the path is there, and its attributes and size.
+std::string Describe(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return "not found: " + Describe(GetLastError());
+    char text[64];
+    wsprintfA(text, "attributes 0x%lx, %lu bytes", data.dwFileAttributes, data.nFileSizeLow);
+    return text;
+}
+
 class Installer {
 public:
     Installer() {
         std::string command = "\"N:\\HD.EXE\"";
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
+        const DWORD start = GetTickCount();
         started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, "N:\\",
                                   &startup, &process_);
         if (!started_) {
-            ADD_FAILURE() << "CreateProcessA " << command << " failed: " << GetLastError();
+            ADD_FAILURE() << "CreateProcessA " << command << " failed after " << GetTickCount() - start
+                          << " ms: " << Describe(GetLastError()) << "; N:\\ " << Describe("N:\\")
+                          << "; N:\\HD.EXE " << Describe("N:\\HD.EXE");
             return;
         }
         dialog = WaitForWindow(shown::kCaption, process_.dwProcessId);
@@ -201,7 +221,8 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
 
     for (int i = 0; i < 200 && ReadFile(startRecord) == "<missing>"; ++i) Sleep(50);
     const std::string started = ReadFile(startRecord);
-    EXPECT_EQ(0u, started.find(destination + "\\zel_or.exe\n")) << started;
+    EXPECT_EQ(0u, started.find(destination + "\\zel_or.exe\n"))
+        << "waited 10 s for the started program's record; it holds: " << started;
 }
 
 // The copy's pump drops Escape; were it to reach the dialog as a cancel, the
