@@ -225,23 +225,4 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
         << "waited 10 s for the started program's record; it holds: " << started;
 }
 
-// The copy's pump drops Escape; were it to reach the dialog as a cancel, the
-// dialog would vanish while the copy went on.
-TEST_F(EndToEndTest, EscapeDuringTheCopyChangesNothing) {
-    Installer installer;
-    ASSERT_NE(nullptr, installer.dialog);
-    const std::string destination = scratch / "ZelOr";
-    ASSERT_TRUE(StartCopy(installer, destination)) << "the copy was not under way";
-    PostMessageA(installer.Control(1000), WM_KEYDOWN, VK_ESCAPE, 0);
-    ASSERT_TRUE(WaitUntilLogged(installer, kLinesBeforeInterrupting + kPumpsToHandleIt))
-        << "the copy ended before the key was surely handled";
-    EXPECT_TRUE(IsWindowVisible(installer.dialog));
-
-    HWND box = WaitForWindow(shown::kCompletionCaption, installer.ProcessId(), 3 * WindowTimeout());
-    ASSERT_NE(nullptr, box);
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(1u, installer.ExitCode());
-    EXPECT_EQ(MediumFilesToInstall(), ListFiles(destination));
-}
-
 }  // namespace
