@@ -18,8 +18,18 @@ for copy in 1 2; do
     -DCMAKE_BUILD_TYPE=MinSizeRel -Wno-dev >/dev/null
   cmake --build "$scratch/build$copy" --target hd_installer zel_or_sample -j 2 >/dev/null
   python3 "$src/tools/make-medium.py" --installer "$scratch/build$copy/bin/HD.EXE" \
-    --out "$scratch/medium$copy.iso"
+    --out "$scratch/build$copy/medium.iso"
 done
-cmp "$scratch/build1/bin/HD.EXE" "$scratch/build2/bin/HD.EXE" && echo "ok   HD.EXE is the same from both builds"
-cmp "$scratch/medium1.iso" "$scratch/medium2.iso" && echo "ok   medium.iso is the same from both builds"
+# Both compared before the verdict; on a difference the builds stay for a look.
+same=1
+for what in HD.EXE:bin/HD.EXE medium.iso:medium.iso; do
+  a=$scratch/build1/${what#*:} b=$scratch/build2/${what#*:}
+  if cmp "$a" "$b"; then
+    echo "ok   ${what%%:*} is the same from both builds"
+  else
+    echo "FAILED ${what%%:*} differs between the builds: $a $b"
+    same=0
+  fi
+done
+[ $same = 1 ] || exit 1
 rm -rf "$scratch"
