@@ -65,15 +65,15 @@ bool SameFolder(const FolderIdentity& a, const FolderIdentity& b) {
            a.indexLow == b.indexLow;
 }
 
-// CopyFileA, and whether the copy is whole: the copied file must have the
-// size the listing gave. Under Wine, CopyFileA ends a copy whose source cannot
-// be read further (a scratched disc) as if the file had ended, and reports
-// success with a short file. A copy that failed or came out short is removed,
-// as Windows' own copy removes what it wrote when it fails, so that no file
-// looks installed that is not. Only what this copy wrote is removed: CopyFileA
-// stamps the destination with the source's last-write time, under Wine also
-// when it fails half-way; a file without that stamp, or of the right size,
-// was there before and was not touched (an earlier installation's, the user's).
+// CopyFileA, and whether the copy is whole: the file must have the size its
+// listing entry gave. Under Wine, CopyFileA takes a read error on the source
+// (a scratched disc) for the end of the file and reports success with a short
+// file. What a failed or short copy wrote is removed, so that no file looks
+// installed that is not (Windows' own copy deletes a partial destination when
+// cancelled). Only this copy's output goes: CopyFileA stamps what it writes
+// with the source's last-write time, under Wine also when it fails half-way.
+// A file without that stamp, or of the right size, was there before and was
+// not touched (an earlier installation's, or the user's): it stays.
 bool CopyWholeFile(const char* source, const char* destination, const WIN32_FIND_DATAA& entry) {
     const bool reported = CopyFileA(source, destination, FALSE) != FALSE;
     WIN32_FILE_ATTRIBUTE_DATA copy;

@@ -12,7 +12,7 @@ export WINEPREFIX=${WINEPREFIX:-$bin/../wineprefix}
 # one goes only then. The persistent wineserver, or a process of the previous
 # run still ending, may hold the old medium; it is never deleted and made anew
 # under the same name, and no new file can take an old file's inode number.
-old=$(find "$bin" -maxdepth 1 -name 'end-to-end-cd*' 2>/dev/null)
+mapfile -t old < <(find "$bin" -maxdepth 1 -name 'end-to-end-cd*')
 medium=$(mktemp -d "$bin/end-to-end-cd.XXXXXX")
 chmod 755 "$medium"
 mkdir -p "$medium/data/deep" "$medium/data/bulk"
@@ -26,5 +26,5 @@ for i in $(seq 1000 1149); do printf '%d' "$i" > "$medium/data/bulk/$i"; done
 printf 'deep' > "$medium/data/deep/readonly.txt"
 chmod a-w "$medium/data/deep/readonly.txt"
 ln -sfn "$medium" "$WINEPREFIX/dosdevices/n:"
-[ -z "$old" ] || { chmod -R u+w $old; rm -rf $old; }
+for folder in "${old[@]}"; do chmod -R u+w "$folder" && rm -rf "$folder"; done
 exec "$root/tools/wine-run" "$bin/end_to_end_test.exe" "${@:3}"

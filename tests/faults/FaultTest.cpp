@@ -54,9 +54,9 @@ const Fault kFaults[] = {
     // it, so the copy completes without the rest.
     {"the disc stops reading half-way through a folder", "break-listing data/maps 1", "", 8, "data\\maps\\m2",
      true, ""},
-    // Gone just before the copy lists data\maps; the file it never reached
-    // stays as an earlier installation left it.
-    {"the disc is taken out after 4 files (EIO)", "eject 4 EIO", "", 4, "", false, "data\\maps\\m1.bin"},
+    // Gone just before the copy opens data\maps\m2.bin: the file there from
+    // an earlier installation, which the failed CopyFileA did not touch, stays.
+    {"the disc is taken out after 5 files (EIO)", "eject 5 EIO", "", 5, "", false, "data\\maps\\m2.bin"},
     // Gone after the main program, just before the copy lists zz.
     {"the disc is taken out after 8 files (ENODEV)", "eject 8 ENODEV", "", 8, "", false, ""},
     {"the destination disk fills up", "", "T:\\ZelOr", 2, "", false, ""},
@@ -272,7 +272,7 @@ protected:
             MakeFolders(folder);
             CopyFileA((OwnFolder() + "\\start_recorder.exe").c_str(), path.c_str(), FALSE);
         } else {
-            WriteFile(path, "from an earlier installation");
+            WriteFile(path, "a file of the same name from an earlier installation, of another size");
         }
         return ReadFile(path);
     }

@@ -60,8 +60,9 @@ ln -sfn "$state/readonly" "$WINEPREFIX/dosdevices/r:"
 if ! grep -q '^"x:"="cdrom"' "$WINEPREFIX/system.reg" 2>/dev/null; then
   "$root/tools/wine-run" reg add 'HKLM\Software\Wine\Drives' /v x: /t REG_SZ /d cdrom /f >/dev/null 2>&1
   LC_ALL=ru_RU.UTF-8 wineserver -k 2>/dev/null
-  # As run-tests does: one persistent server and Wine's services, their output closed.
-  LC_ALL=ru_RU.UTF-8 wineserver -p
+  # As run-tests does: one persistent server and Wine's services, with their
+  # output closed; holding CTest's pipe, they would keep it waiting forever.
+  LC_ALL=ru_RU.UTF-8 wineserver -p >/dev/null 2>&1 </dev/null
   "$root/tools/wine-run" cmd /c exit >/dev/null 2>&1 </dev/null
 fi
 
