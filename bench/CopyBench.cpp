@@ -13,9 +13,9 @@
 #include "bench/BenchTiming.h"
 #include "logic/CopyTree.h"
 #include "logic/InstallerView.h"
-#include "support/DialogHarness.h"
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
+#include "support/ForeignWindows.h"
 
 namespace {
 
@@ -159,11 +159,11 @@ double TimeInstaller(const std::string& installer, const std::string& medium, co
     // Looked for every millisecond: the box's appearance ends the timing.
     const DWORD timeout = 120000, pollMs = 1;
     double seconds = -1;
-    if (HWND dialog = WaitForWindow(shown::kCaption, timeout, process.dwProcessId, pollMs)) {
+    if (HWND dialog = WaitForWindow(shown::kCaption, process.dwProcessId, timeout, pollMs)) {
         SetDlgItemTextA(dialog, 1000, destination.c_str());
         const LARGE_INTEGER start = Now();
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        if (HWND box = WaitForWindow(shown::kCompletionCaption, timeout, process.dwProcessId, pollMs)) {
+        if (HWND box = WaitForWindow(shown::kCompletionCaption, process.dwProcessId, timeout, pollMs)) {
             seconds = SecondsSince(start);
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         }

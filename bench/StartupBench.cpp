@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench/BenchTiming.h"
-#include "support/DialogHarness.h"
+#include "support/ForeignWindows.h"
 #include "support/DialogTexts.h"
 
 namespace {
@@ -22,7 +22,7 @@ double StartToVisible(std::string command, const char* caption) {
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         return -1;
     }
-    HWND window = WaitForWindow(caption, 20000, process.dwProcessId, 1);
+    HWND window = WaitForWindow(caption, process.dwProcessId, 20000, 1);
     const double seconds = SecondsSince(start);
     if (window != nullptr) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
     WaitForSingleObject(process.hProcess, 10000);

@@ -65,6 +65,30 @@ bool SameFolder(const FolderIdentity& a, const FolderIdentity& b) {
            a.indexLow == b.indexLow;
 }
 
+// CopyFileA, and whether the copy is whole: the file must have the size its
+// listing entry gave. Under Wine, CopyFileA takes a read error on the source
+// (a scratched disc) for the end of the file and reports success with a short
+// file. What a failed or short copy wrote is removed, so that no file looks
+// installed that is not (Windows' own copy deletes a partial destination when
+// cancelled). Only this copy's output goes: CopyFileA stamps what it writes
+// with the source's last-write time, under Wine also when it fails half-way.
+// A file without that stamp, or of the right size, was there before and was
+// not touched (an earlier installation's, or the user's): it stays.
+bool CopyWholeFile(const char* source, const char* destination, const WIN32_FIND_DATAA& entry) {
+    const bool reported = CopyFileA(source, destination, FALSE) != FALSE;
+    WIN32_FILE_ATTRIBUTE_DATA copy;
+    if (!GetFileAttributesExA(destination, GetFileExInfoStandard, &copy)) return false;
+    if (copy.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    const bool whole = copy.nFileSizeLow == entry.nFileSizeLow && copy.nFileSizeHigh == entry.nFileSizeHigh;
+    if (reported && whole) return true;
+    if (!whole && (reported || CompareFileTime(&copy.ftLastWriteTime, &entry.ftLastWriteTime) == 0)) {
+        // A copy from a CD is read-only, which would keep it from being deleted.
+        SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(destination);
+    }
+    return false;
+}
+
 // One folder level; `destination` already exists or could not be created.
 // `destinationRoot` is the folder the whole copy goes into:
 // when it lies inside the source tree the listing meets it, and it is skipped so
@@ -106,7 +130,7 @@ bool CopyLevel(InstallerView& view, const char* source, const char* destination,
                     }
                 }
             } else {
-                if (!CopyFileA(sourceEntry.text, destinationChild.text, FALSE)) {
+                if (!CopyWholeFile(sourceEntry.text, destinationChild.text, entry)) {
                     copied = false;
                     break;
                 }

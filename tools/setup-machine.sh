@@ -20,6 +20,7 @@ packages=(
   liblnk-utils libimage-exiftool-perl icoutils
   xorriso genisoimage
   openssl osslsigncode
+  python3-fusepy
 )
 native=1
 [ "$(HD_TEST_X64= "$here/host-arch")" = i686 ] || native=0

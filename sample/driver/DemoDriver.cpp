@@ -12,13 +12,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "support/DialogHarness.h"
+#include "support/ForeignWindows.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
     const char* action = argv[1];
     const DWORD timeout = (std::strcmp(action, "wait") == 0 && argc > 3) ? std::atoi(argv[3]) : 20000;
-    HWND window = WaitForWindow(argv[2], timeout);
+    HWND window = WaitForWindow(argv[2], 0, timeout);
     if (window == nullptr) {
         std::fprintf(stderr, "demo_driver: no window \"%s\"\n", argv[2]);
         return 1;

@@ -6,7 +6,6 @@
 #include <psapi.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -15,45 +14,27 @@
 #include "support/DialogHarness.h"
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
+#include "support/ForeignWindows.h"
 #include "support/Registry.h"
 #include "support/ShellLinkReader.h"
 
 namespace {
 
-// How long a window may take to appear: 20 s, or HD_WINDOW_TIMEOUT_S seconds
-// where the installer runs under CPU emulation and takes about a minute to start.
-DWORD WindowTimeout() {
-    char seconds[16] = "";
-    GetEnvironmentVariableA("HD_WINDOW_TIMEOUT_S", seconds, sizeof seconds);
-    const DWORD value = static_cast<DWORD>(atoi(seconds));
-    return value > 0 ? value * 1000 : 20000;
+// What a failed start needs to be understood: the error's number and text.
+std::string Describe(DWORD error) {
+    char text[512] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                   sizeof text, nullptr);
+    return "error " + std::to_string(error) + " (" + text + ")";
 }
 
-HWND WaitForWindow(const char* caption, DWORD processId, DWORD timeout = WindowTimeout()) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        HWND window = FindWindowA(nullptr, caption);
-        DWORD owner = 0;
-        if (window != nullptr) GetWindowThreadProcessId(window, &owner);
-        if (window != nullptr && owner == processId && IsWindowVisible(window)) return window;
-        if (GetTickCount() - start >= timeout) return nullptr;
-        Sleep(20);
-    }
-}
-
-BOOL CALLBACK KeepLongestText(HWND child, LPARAM context) {
-    std::string& best = *reinterpret_cast<std::string*>(context);
-    char text[2048] = "";
-    SendMessageA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    if (std::string(text).size() > best.size()) best = text;
-    return TRUE;
-}
-
-// The message box's text is its child control with the longest text.
-std::string MessageBoxText(HWND box) {
-    std::string longest;
-    EnumChildWindows(box, KeepLongestText, reinterpret_cast<LPARAM>(&longest));
-    return longest;
+// Whether the path is there, and its attributes and size.
+std::string Describe(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return "not found: " + Describe(GetLastError());
+    char text[64];
+    wsprintfA(text, "attributes 0x%lx, %lu bytes", data.dwFileAttributes, data.nFileSizeLow);
+    return text;
 }
 
 class Installer {
@@ -62,10 +43,13 @@ public:
         std::string command = "\"" + program + "\"";
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
+        const DWORD start = GetTickCount();
         started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, "N:\\",
                                   &startup, &process_);
         if (!started_) {
-            ADD_FAILURE() << "CreateProcessA " << command << " failed: " << GetLastError();
+            ADD_FAILURE() << "CreateProcessA " << command << " failed after " << GetTickCount() - start
+                          << " ms: " << Describe(GetLastError()) << "; N:\\ " << Describe("N:\\")
+                          << "; N:\\HD.EXE " << Describe("N:\\HD.EXE");
             return;
         }
         dialog = WaitForWindow(shown::kCaption, process_.dwProcessId);
@@ -290,26 +274,8 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
 
     for (int i = 0; i < 200 && ReadFile(startRecord) == "<missing>"; ++i) Sleep(50);
     const std::string started = ReadFile(startRecord);
-    EXPECT_EQ(0u, started.find(destination + "\\zel_or.exe\n")) << started;
-}
-
-// The copy's pump drops Escape; were it to reach the dialog as a cancel, the
-// dialog would vanish while the copy went on.
-TEST_F(EndToEndTest, EscapeDuringTheCopyChangesNothing) {
-    Installer installer;
-    ASSERT_NE(nullptr, installer.dialog);
-    const std::string destination = scratch / "ZelOr";
-    ASSERT_TRUE(StartCopy(installer, destination)) << "the copy was not under way";
-    PostMessageA(installer.Control(1000), WM_KEYDOWN, VK_ESCAPE, 0);
-    ASSERT_TRUE(WaitUntilLogged(installer, kLinesBeforeInterrupting + kPumpsToHandleIt))
-        << "the copy ended before the key was surely handled";
-    EXPECT_TRUE(IsWindowVisible(installer.dialog));
-
-    HWND box = WaitForWindow(shown::kCompletionCaption, installer.ProcessId(), 3 * WindowTimeout());
-    ASSERT_NE(nullptr, box);
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(1u, installer.ExitCode());
-    EXPECT_EQ(MediumFilesToInstall(), ListFiles(destination));
+    EXPECT_EQ(0u, started.find(destination + "\\zel_or.exe\n"))
+        << "waited 10 s for the started program's record; it holds: " << started;
 }
 
 }  // namespace

@@ -62,30 +62,24 @@ bool PickerShows(HWND picker, const std::string& path) {
     return std::string(label).find(expected) != std::string::npos;
 }
 
-// Presses "&Обзор" (after typing `typed` when it is not empty), selects `pick`
-// in the picker and presses OK, or cancels the picker when `pick` is nullptr;
-// returns the destination field once the picker has closed.
-std::string Browse(const char* pick, const std::string& typed = "") {
+// Presses "&Обзор", selects `pick` in the picker and presses OK; returns the
+// destination field once the picker has closed.
+std::string Browse(const char* pick) {
     int step = 0;
     std::string field;
     InstallerDialog view;
     const INT_PTR result = RunModalWithTicks([&] { return view.RunModal(nullptr); }, 100, 200, [&](HWND dialog) {
         switch (step) {
         case 0:
-            if (!typed.empty()) SetDlgItemTextA(dialog, 1000, typed.c_str());
             PostMessageA(dialog, WM_COMMAND, 1001, 0);
             step = 1;
             return false;
         case 1: {
             HWND picker = Picker(dialog);
             if (picker == nullptr) return false;
-            if (pick != nullptr) {
-                SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(pick));
-                if (!PickerShows(picker, pick)) return false;  // not yet: ask again on the next tick
-                PostMessageA(picker, WM_COMMAND, IDOK, 0);
-            } else {
-                PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
-            }
+            SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(pick));
+            if (!PickerShows(picker, pick)) return false;  // not yet: ask again on the next tick
+            PostMessageA(picker, WM_COMMAND, IDOK, 0);
             step = 2;
             return false;
         }
@@ -118,11 +112,6 @@ TEST_F(FolderPickerTest, PutsTheChosenFolderInTheDestinationField) {
 
 TEST_F(FolderPickerTest, ADriveRootKeepsItsTrailingBackslash) {
     EXPECT_EQ("C:\\", Browse("C:\\"));
-}
-
-TEST_F(FolderPickerTest, CancellingLeavesTheFieldUntouched) {
-    EXPECT_EQ("C:\\ZelOr", Browse(nullptr));
-    EXPECT_EQ("D:\\Свое место", Browse(nullptr, "D:\\Свое место"));
 }
 
 }  // namespace

@@ -8,8 +8,13 @@ installer=$2
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 export WINEPREFIX=${WINEPREFIX:-$bin/../wineprefix}
-medium=$bin/end-to-end-cd
-rm -rf "$medium"
+# A new folder for every run, laid out before N: is pointed at it; the previous
+# one goes only then. The persistent wineserver, or a process of the previous
+# run still ending, may hold the old medium; it is never deleted and made anew
+# under the same name, and no new file can take an old file's inode number.
+mapfile -t old < <(find "$bin" -maxdepth 1 -name 'end-to-end-cd*')
+medium=$(mktemp -d "$bin/end-to-end-cd.XXXXXX")
+chmod 755 "$medium"
 mkdir -p "$medium/data/deep" "$medium/data/bulk"
 cp "$installer" "$medium/HD.EXE"
 cp "$bin/start_recorder.exe" "$medium/zel_or.exe"
@@ -21,4 +26,5 @@ for i in $(seq 1000 1149); do printf '%d' "$i" > "$medium/data/bulk/$i"; done
 printf 'deep' > "$medium/data/deep/readonly.txt"
 chmod a-w "$medium/data/deep/readonly.txt"
 ln -sfn "$medium" "$WINEPREFIX/dosdevices/n:"
+for folder in "${old[@]}"; do chmod -R u+w "$folder" && rm -rf "$folder"; done
 exec "$root/tools/wine-run" "$bin/end_to_end_test.exe" "${@:3}"

@@ -20,16 +20,20 @@ for copy in 1 2; do
     -DCMAKE_BUILD_TYPE=MinSizeRel -Wno-dev >/dev/null
   cmake --build "$scratch/build$copy" --target hd_installer zel_or_sample -j 2 >/dev/null
   python3 "$src/tools/make-medium.py" --installer "$scratch/build$copy/bin/HD.EXE" \
-    --out "$scratch/medium$copy.iso"
+    --out "$scratch/build$copy/medium.iso"
   python3 "$src/tools/make-medium.py" --installer "$scratch/build$copy/bin/HD.EXE" \
-    --out "$scratch/signed$copy.iso" --sign-cert "$scratch/ca/chain.pem" --sign-key "$scratch/ca/signer.key"
+    --out "$scratch/build$copy/signed.iso" --sign-cert "$scratch/ca/chain.pem" --sign-key "$scratch/ca/signer.key"
 done
-# (A failing cmp inside an && list would not stop the script under set -e.)
-same() {
-  cmp "$1" "$2" || { echo "FAIL $3 differs between the builds"; exit 1; }
-  echo "ok   $3 is the same from both builds"
-}
-same "$scratch/build1/bin/HD.EXE" "$scratch/build2/bin/HD.EXE" HD.EXE
-same "$scratch/medium1.iso" "$scratch/medium2.iso" medium.iso
-same "$scratch/signed1.iso" "$scratch/signed2.iso" "the signed medium.iso"
+# All compared before the verdict; on a difference the builds stay for a look.
+same=1
+for what in HD.EXE:bin/HD.EXE medium.iso:medium.iso "the signed medium.iso:signed.iso"; do
+  a=$scratch/build1/${what#*:} b=$scratch/build2/${what#*:}
+  if cmp "$a" "$b"; then
+    echo "ok   ${what%%:*} is the same from both builds"
+  else
+    echo "FAILED ${what%%:*} differs between the builds: $a $b"
+    same=0
+  fi
+done
+[ $same = 1 ] || exit 1
 rm -rf "$scratch"

@@ -12,20 +12,6 @@ std::string TextOf(HWND window) {
     return std::string(text.data(), copied);
 }
 
-HWND WaitForWindow(const char* caption, DWORD timeoutMs, DWORD processId, DWORD pollMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        HWND window = FindWindowA(nullptr, caption);
-        DWORD owner = 0;
-        if (window != nullptr) GetWindowThreadProcessId(window, &owner);
-        if (window != nullptr && (processId == 0 || owner == processId) && IsWindowVisible(window)) {
-            return window;
-        }
-        if (GetTickCount() - start >= timeoutMs) return nullptr;
-        Sleep(pollMs);
-    }
-}
-
 namespace {
 
 // A TIMERPROC has no context of its own; one scripted dialog runs at a time.

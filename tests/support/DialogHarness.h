@@ -9,11 +9,6 @@
 // WM_GETTEXT is marshalled across processes, GetWindowTextA is not.
 std::string TextOf(HWND window);
 
-// The visible top-level window with `caption` (of the process `processId`,
-// unless that is 0), looked for every `pollMs` until `timeoutMs` have passed;
-// nullptr when it did not appear in time.
-HWND WaitForWindow(const char* caption, DWORD timeoutMs, DWORD processId = 0, DWORD pollMs = 20);
-
 // What RunModalWithTicks makes the dialog return when `tick` never finished.
 constexpr INT_PTR kGaveUp = 99;
 

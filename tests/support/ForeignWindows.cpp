@@ -1,0 +1,38 @@
+#include "support/ForeignWindows.h"
+
+#include <cstdlib>
+
+DWORD WindowTimeout() {
+    char seconds[16] = "";
+    GetEnvironmentVariableA("HD_WINDOW_TIMEOUT_S", seconds, sizeof seconds);
+    const DWORD value = static_cast<DWORD>(atoi(seconds));
+    return value > 0 ? value * 1000 : 20000;
+}
+
+HWND WaitForWindow(const char* caption, DWORD processId, DWORD timeout, DWORD pollMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        HWND window = FindWindowA(nullptr, caption);
+        DWORD owner = 0;
+        if (window != nullptr) GetWindowThreadProcessId(window, &owner);
+        if (window != nullptr && (processId == 0 || owner == processId) && IsWindowVisible(window)) return window;
+        if (GetTickCount() - start >= timeout) return nullptr;
+        Sleep(pollMs);
+    }
+}
+
+namespace {
+BOOL CALLBACK KeepLongestText(HWND child, LPARAM context) {
+    std::string& best = *reinterpret_cast<std::string*>(context);
+    char text[2048] = "";
+    SendMessageA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    if (std::string(text).size() > best.size()) best = text;
+    return TRUE;
+}
+}  // namespace
+
+std::string MessageBoxText(HWND box) {
+    std::string longest;
+    EnumChildWindows(box, KeepLongestText, reinterpret_cast<LPARAM>(&longest));
+    return longest;
+}

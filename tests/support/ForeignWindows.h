@@ -1,0 +1,17 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// How long a window may take to appear: 20 s, or HD_WINDOW_TIMEOUT_S seconds
+// where the installer runs under CPU emulation and takes about a minute to start.
+DWORD WindowTimeout();
+
+// Polls every `pollMs` until a visible top-level window with this caption
+// belongs to the process (to any process for 0); nullptr when none did within
+// `timeout` ms.
+HWND WaitForWindow(const char* caption, DWORD processId, DWORD timeout = WindowTimeout(), DWORD pollMs = 20);
+
+// A message box's text: its child control with the longest text.
+std::string MessageBoxText(HWND box);
