@@ -293,12 +293,9 @@ def signer(args):
     return Signer(args, password)
 
 
-def sample_product(args, epoch):
-    """The sample medium with the sample program at its top, laid out beside the
-    image and kept there (the demo compares what it installed with it). Dated
-    `epoch`: the sources' own dates differ from clone to clone."""
-    product = os.path.join(os.path.dirname(os.path.abspath(args.out)), 'sample-product')
-    shutil.rmtree(product, ignore_errors=True)
+def sample_product(args, epoch, product):
+    """Lays out the sample medium with the sample program at its top in
+    `product`. Dated `epoch`: the sources' own dates differ from clone to clone."""
     shutil.copytree(SAMPLE, product)
     program = os.path.join(os.path.dirname(os.path.abspath(args.installer)), MAIN_PROGRAM)
     shutil.copy(program, os.path.join(product, MAIN_PROGRAM))
@@ -310,9 +307,10 @@ def sample_product(args, epoch):
 
 
 def stage(args, stage_dir, signing):
-    """Lays out the disc's content in `stage_dir`."""
+    """Lays out the disc's content in `stage_dir`; the folder that holds it is
+    the script's own to work in."""
     epoch = int(os.environ.get('SOURCE_DATE_EPOCH', '0')) or None
-    product = args.product or sample_product(args, epoch)
+    product = args.product or sample_product(args, epoch, os.path.join(os.path.dirname(stage_dir), 'sample'))
     check_product(product)
     shutil.copytree(product, stage_dir, dirs_exist_ok=True)
 

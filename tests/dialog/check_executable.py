@@ -10,17 +10,13 @@ import subprocess
 import sys
 import xml.etree.ElementTree
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
+from checks import check, finish  # noqa: E402
+
 # The tools' own messages must not be translated (objdump's "DLL Name:").
 ENV = dict(os.environ, LC_ALL='C.UTF-8')
 
 exe = sys.argv[1]
-failures = []
-
-
-def check(condition, what):
-    print(('ok   ' if condition else 'FAIL ') + what)
-    if not condition:
-        failures.append(what)
 
 
 def run(*command):
@@ -202,5 +198,4 @@ check(not missing and not extra and len(got_manifest) == len(expected_manifest),
       f'manifest: {len(expected_manifest)} elements as expected: highestAvailable, Windows '
       f'{", ".join(windows)}, dpiAware true, Common Controls 6 for x86')
 
-print(f'{len(failures)} failed')
-sys.exit(1 if failures else 0)
+finish()

@@ -24,9 +24,8 @@ if [ ! -f "$high/system.reg" ] || [ "$base/.update-timestamp" -nt "$high/.update
   cp -a "$base" "$high"
 fi
 export WINEPREFIX=$high
-# This prefix's server and services, started with their output closed (see run-tests).
-LC_ALL=ru_RU.UTF-8 wineserver -p
-trap 'LC_ALL=ru_RU.UTF-8 wineserver -k 2>/dev/null' EXIT
+"$tools/wine-server" start
+trap '"$tools/wine-server" stop' EXIT
 "$tools/wine-run" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1 </dev/null
 
 HD_LAYOUT_DPI=144 HD_LAYOUT_BASELINE="$bin/layout-96dpi.txt" "$tools/wine-run" "$bin/layout_test.exe" || ok=0

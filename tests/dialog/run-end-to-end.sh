@@ -25,6 +25,6 @@ for i in $(seq 1 40); do printf 'file %d' "$i" > "$medium/data/f$i.txt"; done
 for i in $(seq 1000 1149); do printf '%d' "$i" > "$medium/data/bulk/$i"; done
 printf 'deep' > "$medium/data/deep/readonly.txt"
 chmod a-w "$medium/data/deep/readonly.txt"
-ln -sfn "$medium" "$WINEPREFIX/dosdevices/n:"
+"$root/tools/wine-drive" n: "$medium"
 for folder in "${old[@]}"; do chmod -R u+w "$folder" && rm -rf "$folder"; done
 exec "$root/tools/wine-run" "$bin/end_to_end_test.exe" "${@:3}"

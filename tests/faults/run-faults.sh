@@ -33,7 +33,7 @@ cleanup() {
     mountpoint -q "$m" && { umount "$m" 2>/dev/null || umount -l "$m"; }
   done
   [ -n "${fs:-}" ] && wait "$fs" 2>/dev/null
-  rm -f "$WINEPREFIX/dosdevices/x:" "$WINEPREFIX/dosdevices/t:" "$WINEPREFIX/dosdevices/r:"
+  for drive in x: t: r:; do "$root/tools/wine-drive" $drive; done
 }
 trap cleanup EXIT
 cleanup
@@ -52,19 +52,9 @@ mountpoint -q "$state/cd" || { cat "$state/fault_fs.log"; echo "hd_faults: fault
 mount -t tmpfs -o size=64k tmpfs "$state/full" || exit 1
 mount --bind "$state/earlier" "$state/readonly" && mount -o remount,bind,ro "$state/readonly" || exit 1
 
-ln -sfn "$state/cd" "$WINEPREFIX/dosdevices/x:"
-ln -sfn "$state/full" "$WINEPREFIX/dosdevices/t:"
-ln -sfn "$state/readonly" "$WINEPREFIX/dosdevices/r:"
-# Wine takes a drive's type from the registry only when its server starts
-# anew; the type stays in the prefix, so this happens on its first run only.
-if ! grep -q '^"x:"="cdrom"' "$WINEPREFIX/system.reg" 2>/dev/null; then
-  "$root/tools/wine-run" reg add 'HKLM\Software\Wine\Drives' /v x: /t REG_SZ /d cdrom /f >/dev/null 2>&1
-  LC_ALL=ru_RU.UTF-8 wineserver -k 2>/dev/null
-  # As run-tests does: one persistent server and Wine's services, with their
-  # output closed; holding CTest's pipe, they would keep it waiting forever.
-  LC_ALL=ru_RU.UTF-8 wineserver -p >/dev/null 2>&1 </dev/null
-  "$root/tools/wine-run" cmd /c exit >/dev/null 2>&1 </dev/null
-fi
+"$root/tools/wine-drive" x: "$state/cd" cdrom
+"$root/tools/wine-drive" t: "$state/full"
+"$root/tools/wine-drive" r: "$state/readonly"
 
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 export HD_FAULT_MEDIUM=$(winpath "$state/medium") HD_FAULT_SWITCHES=$(winpath "$state/switches")

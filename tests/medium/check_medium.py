@@ -8,14 +8,10 @@ import shutil
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
+from checks import check, finish  # noqa: E402
+
 make_medium, installer, scratch = sys.argv[1:4]
-failures = []
-
-
-def check(condition, what):
-    print(('ok   ' if condition else 'FAIL ') + what)
-    if not condition:
-        failures.append(what)
 
 
 def write(path, data):
@@ -119,5 +115,4 @@ bad('autorun.inf opening another program', lambda f: write(os.path.join(f, 'auto
     'opens start.exe, not HD.EXE')
 bad('bad volume label', lambda f: None, 'volume label', label='my disc')
 
-print(f'{len(failures)} failed')
-sys.exit(1 if failures else 0)
+finish()

@@ -18,17 +18,12 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from throwaway_ca import ThrowawayCa, openssl  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
+from checks import check, finish  # noqa: E402
 
 make_medium, installer, scratch = (os.path.abspath(path) for path in sys.argv[1:4])
-failures = []
 PASSWORD = 'S3cret pass-phrase!'
 DAY = 86400
-
-
-def check(condition, what):
-    print(('ok   ' if condition else 'FAIL ') + what)
-    if not condition:
-        failures.append(what)
 
 
 shutil.rmtree(scratch, ignore_errors=True)
@@ -197,5 +192,4 @@ check(PASSWORD not in recorded and 'wrong' not in recorded,
       'the password was on no command line and in no tool\'s environment')
 authority.shutdown()
 
-print(f'{len(failures)} failed')
-sys.exit(1 if failures else 0)
+finish()
