@@ -92,12 +92,7 @@ private:
 };
 
 // The program built like HD.EXE but without its manifest, beside this driver.
-std::string ProgramWithoutManifest() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.rfind('\\') + 1) + "hd_without_manifest.exe";
-}
+std::string ProgramWithoutManifest() { return OwnFolder() + "\\hd_without_manifest.exe"; }
 
 // Every file of the medium at N: but its start-up files at the top, as paths
 // relative to the medium, sorted.

@@ -76,13 +76,6 @@ std::string Environment(const char* name) {
     return value;
 }
 
-std::string OwnFolder() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string own = path;
-    return own.substr(0, own.find_last_of('\\'));
-}
-
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -91,13 +84,9 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 // path starts with one of `skipped` are left out, and so are links (Wine links
 // the user's document folders to the host's home, which is not the prefix's).
 void Snapshot(const std::string& root, const Files& skipped, std::map<std::string, std::string>& files) {
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((root + "\\*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::string name = entry.cFileName;
-        const std::string path = root + "\\" + name;
-        bool skip = name == "." || name == ".." || (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    for (const WIN32_FIND_DATAA& entry : FolderEntries(root)) {
+        const std::string path = root + "\\" + entry.cFileName;
+        bool skip = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         for (const std::string& prefix : skipped) skip = skip || StartsWith(path, prefix);
         if (skip) continue;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -107,8 +96,7 @@ void Snapshot(const std::string& root, const Files& skipped, std::map<std::strin
                           std::to_string(entry.ftLastWriteTime.dwLowDateTime) + ":" +
                           std::to_string(entry.ftLastWriteTime.dwHighDateTime);
         }
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
+    }
 }
 
 std::string ProcessName(DWORD id) {

@@ -20,14 +20,6 @@
 
 namespace {
 
-std::string OwnPath() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
-
-std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
-
 // One call per line in the record: line breaks inside a call are written as \r and \n.
 std::string Escaped(const std::string& text) {
     std::string escaped;
@@ -94,7 +86,7 @@ protected:
 
     // The stand-in main program, on the medium under `name`.
     void PutMainProgram(const std::string& name = "zel_or.exe") {
-        const std::string recorder = FolderOf(OwnPath()) + "\\start_recorder.exe";
+        const std::string recorder = OwnFolder() + "\\start_recorder.exe";
         ASSERT_TRUE(CopyFileA(recorder.c_str(), (medium + "\\" + name).c_str(), FALSE))
             << recorder << ": " << GetLastError();
     }
