@@ -15,8 +15,7 @@
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/ForeignWindows.h"
-#include "support/Registry.h"
-#include "support/ShellLinkReader.h"
+#include "support/InstallScene.h"
 
 namespace {
 
@@ -131,18 +130,12 @@ constexpr int kPumpsToHandleIt = 50;
 
 class EndToEndTest : public ::testing::Test {
 protected:
-    ScratchFolder scratch{"end-to-end"};
+    InstallScene scene{"end-to-end"};
     std::string defaultDestination = "C:\\ZelOr";
-    std::string desktop = scratch / "Desktop";
-    std::string startRecord = scratch / "started.txt";
-    CommonDesktopValue desktopValue;
 
     void SetUp() override {
         if (!Exists("N:\\HD.EXE")) GTEST_SKIP() << "no medium at N: (run through run-end-to-end.sh)";
         RemoveTree(defaultDestination);
-        MakeFolders(desktop);
-        desktopValue.SetText(desktop);
-        SetEnvironmentVariableA("HD_START_RECORD", startRecord.c_str());
     }
     void TearDown() override { RemoveTree(defaultDestination); }
 
@@ -226,14 +219,14 @@ TEST_F(EndToEndTest, EveryWayOfCancellingExitsWithTwoAndWritesNothing) {
         EXPECT_EQ(2u, installer.ExitCode()) << way.name;
     }
     EXPECT_FALSE(Exists(defaultDestination));
-    EXPECT_FALSE(Exists(desktop + "\\Орвента.lnk"));
-    EXPECT_FALSE(Exists(startRecord));
+    EXPECT_FALSE(Exists(scene.shortcut));
+    EXPECT_FALSE(Exists(scene.startRecord));
 }
 
 TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
     Installer installer;
     ASSERT_NE(nullptr, installer.dialog);
-    const std::string destination = scratch / "Program Files\\Zel Or";
+    const std::string destination = scene.scratch / "Program Files\\Zel Or";
     ASSERT_TRUE(StartCopy(installer, destination)) << "the copy was not under way";
     // A cancel command during the copy (Wine's close box sends one even with
     // "Отмена" disabled) must neither end nor hide the dialog.
@@ -261,14 +254,12 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
     EXPECT_EQ(expected, ListFiles(destination));
     EXPECT_EQ(0u, Attributes(destination + "\\data\\deep\\readonly.txt") & FILE_ATTRIBUTE_READONLY);
 
-    CoInitialize(nullptr);
-    const ShellLinkFields link = ReadShellLink(desktop + "\\Орвента.lnk");
-    CoUninitialize();
+    const ShellLinkFields link = scene.ReadShortcut();
     EXPECT_TRUE(link.loaded);
     EXPECT_EQ(destination + "\\zel_or.exe", link.target);
 
-    for (int i = 0; i < 200 && ReadFile(startRecord) == "<missing>"; ++i) Sleep(50);
-    const std::string started = ReadFile(startRecord);
+    for (int i = 0; i < 200 && scene.ReadStartRecord() == "<missing>"; ++i) Sleep(50);
+    const std::string started = scene.ReadStartRecord();
     EXPECT_EQ(0u, started.find(destination + "\\zel_or.exe\n"))
         << "waited 10 s for the started program's record; it holds: " << started;
 }

@@ -21,8 +21,7 @@
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/ForeignWindows.h"
-#include "support/Registry.h"
-#include "support/ShellLinkReader.h"
+#include "support/InstallScene.h"
 
 namespace {
 
@@ -205,9 +204,7 @@ protected:
     std::string switches = Environment("HD_FAULT_SWITCHES");
     std::string readOnlySource = Environment("HD_FAULT_EARLIER");
     std::string records = Environment("HD_FAULT_RECORDS");
-    ScratchFolder scratch{"faults"};
-    std::string desktop = scratch / "Desktop";
-    CommonDesktopValue desktopValue;
+    InstallScene scene{"faults", records + "\\started.txt"};
     HMODULE hookLibrary = nullptr;
 
     void SetUp() override {
@@ -217,10 +214,7 @@ protected:
         ASSERT_NE(nullptr, GetDesktopWindow());
         hookLibrary = LoadLibraryA((OwnFolder() + "\\final_log_hook.dll").c_str());
         ASSERT_NE(nullptr, hookLibrary) << GetLastError();
-        MakeFolders(desktop);
-        desktopValue.SetText(desktop);
         SetEnvironmentVariableA("HD_HOOK_RECORD", (records + "\\hook").c_str());
-        SetEnvironmentVariableA("HD_START_RECORD", (records + "\\started.txt").c_str());
         LayOutMedium();
     }
     void TearDown() override {
@@ -233,7 +227,7 @@ protected:
         RemoveTree(medium);
         MakeFolders(medium);
         CopyFileA((OwnFolder() + "\\HD.EXE").c_str(), (medium + "\\HD.EXE").c_str(), FALSE);
-        CopyFileA((OwnFolder() + "\\start_recorder.exe").c_str(), (medium + "\\zel_or.exe").c_str(), FALSE);
+        CopyFileA(StartRecorderProgram().c_str(), (medium + "\\zel_or.exe").c_str(), FALSE);
         WriteFile(medium + "\\autorun.inf", "[autorun]\r\nopen=HD.EXE\r\n");
         WriteFile(medium + "\\start.exe", "start");
         std::string big(kBigSize, '\0');
@@ -258,7 +252,7 @@ protected:
         const std::string path = folder + "\\" + file;
         if (file == "zel_or.exe") {
             MakeFolders(folder);
-            CopyFileA((OwnFolder() + "\\start_recorder.exe").c_str(), path.c_str(), FALSE);
+            CopyFileA(StartRecorderProgram().c_str(), path.c_str(), FALSE);
         } else {
             WriteFile(path, "a file of the same name from an earlier installation, of another size");
         }
@@ -269,14 +263,14 @@ protected:
 };
 
 void FaultTest::Check(const Fault& fault) {
-    std::string destination = *fault.destination ? fault.destination : scratch / "ZelOr";
+    std::string destination = *fault.destination ? fault.destination : scene.scratch / "ZelOr";
     // Where the test writes what the destination holds from before: R: only
     // through the folder it shows.
     const std::string writable = StartsWith(destination, "R:") ? readOnlySource + "\\ZelOr" : destination;
     RemoveTree(writable);
-    DeleteFileA((desktop + "\\Орвента.lnk").c_str());
-    for (const char* record : {"\\hook.log", "\\hook.dialogs", "\\started.txt"}) {
-        DeleteFileA((records + record).c_str());
+    for (const std::string& left : {scene.shortcut, scene.startRecord, records + "\\hook.log",
+                                    records + "\\hook.dialogs"}) {
+        DeleteFileA(left.c_str());
     }
     Files copied;
     for (const std::string& file : kCopyOrder) {
@@ -295,7 +289,7 @@ void FaultTest::Check(const Fault& fault) {
     const bool mainProgram = std::find(expectedFiles.begin(), expectedFiles.end(), "zel_or.exe") != expectedFiles.end();
 
     // Everything but the destination, before and after.
-    const Files skipped = {"C:\\windows", destination, desktop + "\\Орвента.lnk"};
+    const Files skipped = {"C:\\windows", destination, scene.shortcut};
     std::map<std::string, std::string> before, after;
     for (const char* root : {"C:", "T:"}) Snapshot(root, skipped, before);
 
@@ -341,11 +335,9 @@ void FaultTest::Check(const Fault& fault) {
     for (const char* root : {"C:", "T:"}) Snapshot(root, skipped, after);
     EXPECT_EQ(before, after) << "something was written outside " << destination;
 
-    CoInitialize(nullptr);
-    const ShellLinkFields link = ReadShellLink(desktop + "\\Орвента.lnk");
-    CoUninitialize();
+    const ShellLinkFields link = scene.ReadShortcut();
     // The stand-in main program's first line is the path it was started from.
-    const std::string started = ReadFile(records + "\\started.txt");
+    const std::string started = scene.ReadStartRecord();
     if (mainProgram) {
         EXPECT_EQ(destination + "\\zel_or.exe", link.target);
         EXPECT_EQ(destination + "\\zel_or.exe", started.substr(0, started.find('\n')));
