@@ -22,6 +22,7 @@
 #include "support/FileTree.h"
 #include "support/ForeignWindows.h"
 #include "support/InstallScene.h"
+#include "support/Processes.h"
 
 namespace {
 
@@ -98,50 +99,19 @@ void Snapshot(const std::string& root, const Files& skipped, std::map<std::strin
     }
 }
 
-std::string ProcessName(DWORD id) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
-    char name[MAX_PATH] = "?";
-    DWORD size = MAX_PATH;
-    if (process != nullptr) {
-        QueryFullProcessImageNameA(process, 0, name, &size);
-        CloseHandle(process);
-    }
-    return std::to_string(id) + ":" + name;
-}
-
 // HD.EXE started from the medium's root, in a job that the program it starts
-// joins too.
-class Installer {
+// joins too, with the recording hook on its dialog's thread once Hook() put it there.
+class HookedInstaller : public Installer {
 public:
-    Installer() : job_(CreateJobObjectA(nullptr, nullptr)) {
-        std::string command = "\"X:\\HD.EXE\"";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                                  "X:\\", &startup, &process_);
-        if (!started_) {
-            ADD_FAILURE() << "CreateProcessA " << command << " failed: " << GetLastError();
-            return;
-        }
-        EXPECT_TRUE(AssignProcessToJobObject(job_, process_.hProcess)) << GetLastError();
-        ResumeThread(process_.hThread);
-        dialog = WaitForWindow(shown::kCaption, process_.dwProcessId);
-    }
-    ~Installer() {
+    explicit HookedInstaller(Job& job) : Installer("X:\\", &job) {}
+    ~HookedInstaller() {
         if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
-        if (started_) {
-            TerminateJobObject(job_, 99);
-            CloseHandle(process_.hThread);
-            CloseHandle(process_.hProcess);
-        }
-        CloseHandle(job_);
     }
 
-    // Puts the recording hook on the dialog's thread.
     bool Hook(HMODULE library) {
         auto procedure = reinterpret_cast<HOOKPROC>(
             reinterpret_cast<void*>(GetProcAddress(library, "RecordDialogAndLog")));
-        hook_ = SetWindowsHookExA(WH_CALLWNDPROC, procedure, library, process_.dwThreadId);
+        hook_ = SetWindowsHookExA(WH_CALLWNDPROC, procedure, library, ThreadId());
         return hook_ != nullptr;
     }
 
@@ -149,9 +119,9 @@ public:
     // when the installer did not end within `bound` ms.
     bool WaitForEnd(DWORD bound, std::string& boxText) {
         const DWORD start = GetTickCount();
-        while (WaitForSingleObject(process_.hProcess, 20) == WAIT_TIMEOUT) {
+        while (WaitForSingleObject(Handle(), 20) == WAIT_TIMEOUT) {
             if (GetTickCount() - start >= bound) return false;
-            HWND box = WaitForWindow(shown::kCompletionCaption, process_.dwProcessId, 0);
+            HWND box = WaitForWindow(shown::kCompletionCaption, Id(), 0);
             if (box != nullptr && boxText.empty()) {
                 boxText = MessageBoxText(box);
                 PostMessageA(box, WM_COMMAND, IDOK, 0);
@@ -160,41 +130,7 @@ public:
         return true;
     }
 
-    DWORD ExitCode() const {
-        DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return code;
-    }
-
-    // "" once every process of the job (a started program too) has ended,
-    // otherwise the names of those still running after `bound` ms.
-    std::string WaitForJob(DWORD bound) const {
-        const DWORD start = GetTickCount();
-        for (;;) {
-            struct {
-                JOBOBJECT_BASIC_PROCESS_ID_LIST list;
-                ULONG_PTR more[63];
-            } ids = {};
-            ids.list.NumberOfAssignedProcesses = 64;
-            QueryInformationJobObject(job_, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr);
-            if (ids.list.NumberOfProcessIdsInList == 0) return "";
-            if (GetTickCount() - start >= bound) {
-                std::string running;
-                for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
-                    running += ProcessName(static_cast<DWORD>(ids.list.ProcessIdList[i])) + " ";
-                }
-                return running;
-            }
-            Sleep(20);
-        }
-    }
-
-    HWND dialog = nullptr;
-
 private:
-    HANDLE job_;
-    bool started_ = false;
-    PROCESS_INFORMATION process_ = {};
     HHOOK hook_ = nullptr;
 };
 
@@ -294,7 +230,8 @@ void FaultTest::Check(const Fault& fault) {
     for (const char* root : {"C:", "T:"}) Snapshot(root, skipped, before);
 
     Switch(std::string("row ") + fault.name, "");
-    Installer installer;
+    Job job;
+    HookedInstaller installer(job);
     ASSERT_NE(nullptr, installer.dialog) << "the dialog did not appear within " << WindowTimeout() << " ms";
     ASSERT_TRUE(installer.Hook(hookLibrary)) << "SetWindowsHookExA failed: " << GetLastError();
     // Armed only now: the installer's own start from the medium is not counted.
@@ -306,7 +243,7 @@ void FaultTest::Check(const Fault& fault) {
     ASSERT_TRUE(installer.WaitForEnd(kRunBoundMs, box))
         << "HD.EXE had not ended " << kRunBoundMs << " ms after \"Извлечь\"";
     EXPECT_EQ(1u, installer.ExitCode());
-    const std::string running = installer.WaitForJob(kStartedProgramBoundMs);
+    const std::string running = job.WaitUntilEmpty(kStartedProgramBoundMs);
     ASSERT_EQ("", running) << "still running " << kStartedProgramBoundMs << " ms after HD.EXE ended";
     Switch("row none", "");
 

@@ -15,6 +15,7 @@
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/InstallScene.h"
+#include "support/Processes.h"
 #include "support/RecordingView.h"
 
 namespace {
@@ -91,33 +92,12 @@ protected:
     // wait for one.
     std::vector<std::string> Install(const std::string& typedDestination) {
         const std::string record = scene.scratch / "calls.txt";
-        std::string command = "\"" + medium + "\\HD.EXE\" --medium-run \"" + typedDestination + "\" \"" +
-                              record + "\"";
-        HANDLE job = CreateJobObjectA(nullptr, nullptr);
-        EXPECT_NE(nullptr, job) << GetLastError();
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        EXPECT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                                   nullptr, &startup, &process))
-            << command.size() << " characters: " << GetLastError();
-        EXPECT_TRUE(AssignProcessToJobObject(job, process.hProcess)) << GetLastError();
-        ResumeThread(process.hThread);
-        WaitForSingleObject(process.hProcess, 60000);
-        DWORD exitCode = 99;
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        EXPECT_EQ(0u, exitCode);
-        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-        for (int i = 0; i < 400; ++i) {
-            QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
-                                      nullptr);
-            if (accounting.ActiveProcesses == 0) break;
-            Sleep(25);
-        }
-        EXPECT_EQ(0u, accounting.ActiveProcesses) << "a started program did not end within 10 s";
-        CloseHandle(job);
+        const std::string arguments = " --medium-run \"" + typedDestination + "\" \"" + record + "\"";
+        Job job;
+        const StartedProcess child(medium + "\\HD.EXE", arguments, nullptr, &job);
+        EXPECT_TRUE(child.Started()) << child.Failure();
+        EXPECT_EQ(0u, child.ExitCode(60000));
+        EXPECT_EQ("", job.WaitUntilEmpty(10000)) << "a started program did not end within 10 s";
         return Lines(ReadFile(record));
     }
 
