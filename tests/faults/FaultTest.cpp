@@ -140,6 +140,8 @@ protected:
     std::string switches = Environment("HD_FAULT_SWITCHES");
     std::string readOnlySource = Environment("HD_FAULT_EARLIER");
     std::string records = Environment("HD_FAULT_RECORDS");
+    // The start record lies with the hook's records, off C: and T:, whose
+    // files each row compares before and after.
     InstallScene scene{"faults", records + "\\started.txt"};
     HMODULE hookLibrary = nullptr;
 
