@@ -16,6 +16,7 @@
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/ForeignWindows.h"
+#include "support/Processes.h"
 
 namespace {
 
@@ -156,28 +157,23 @@ void Measure(const char* name, const std::string& source, const std::string& des
 double TimeInstaller(const std::string& installer, const std::string& medium, const std::string& destination) {
     const std::string copy = medium + "\\HD.EXE";
     CopyFileA(installer.c_str(), copy.c_str(), FALSE);
-    std::string command = "\"" + copy + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        return -1;
-    }
-    // Looked for every millisecond: the box's appearance ends the timing.
-    const DWORD timeout = 120000, pollMs = 1;
     double seconds = -1;
-    if (HWND dialog = WaitForWindow(shown::kCaption, process.dwProcessId, timeout, pollMs)) {
-        SetDlgItemTextA(dialog, 1000, destination.c_str());
-        const LARGE_INTEGER start = Now();
-        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        if (HWND box = WaitForWindow(shown::kCompletionCaption, process.dwProcessId, timeout, pollMs)) {
-            seconds = SecondsSince(start);
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
+    {
+        const StartedProcess process(copy, "", nullptr);
+        // Looked for every millisecond: the box's appearance ends the timing.
+        const DWORD timeout = 120000, pollMs = 1;
+        HWND dialog = process.Started() ? WaitForWindow(shown::kCaption, process.Id(), timeout, pollMs) : nullptr;
+        if (dialog != nullptr) {
+            SetDlgItemTextA(dialog, 1000, destination.c_str());
+            const LARGE_INTEGER start = Now();
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            if (HWND box = WaitForWindow(shown::kCompletionCaption, process.Id(), timeout, pollMs)) {
+                seconds = SecondsSince(start);
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+            }
         }
+        process.ExitCode(30000);  // its end, before its copy on the medium goes
     }
-    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     DeleteFileA(copy.c_str());
     return seconds;
 }

@@ -9,25 +9,20 @@
 #include "bench/BenchTiming.h"
 #include "support/ForeignWindows.h"
 #include "support/DialogTexts.h"
+#include "support/Processes.h"
 
 namespace {
 
 // Seconds from CreateProcess to the window on screen (looked for every
 // millisecond, for at most 20 s), or -1.
-double StartToVisible(std::string command, const char* caption) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
+double StartToVisible(const std::string& program, const char* caption) {
     const LARGE_INTEGER start = Now();
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        return -1;
-    }
-    HWND window = WaitForWindow(caption, process.dwProcessId, 20000, 1);
+    const StartedProcess process(program, "", nullptr);
+    if (!process.Started()) return -1;
+    HWND window = WaitForWindow(caption, process.Id(), 20000, 1);
     const double seconds = SecondsSince(start);
     if (window != nullptr) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    process.ExitCode(10000);  // its end, before the next start
     return window ? seconds : -1;
 }
 
@@ -37,8 +32,8 @@ int main(int argc, char** argv) {
     if (argc < 3) return 2;
     std::vector<double> installer, minimal;
     for (int round = 0; round < 9; ++round) {
-        installer.push_back(StartToVisible(std::string("\"") + argv[1] + "\"", shown::kCaption));
-        minimal.push_back(StartToVisible(std::string("\"") + argv[2] + "\"", "Minimal dialog"));
+        installer.push_back(StartToVisible(argv[1], shown::kCaption));
+        minimal.push_back(StartToVisible(argv[2], "Minimal dialog"));
     }
     std::printf("start to dialog on screen, medians of 9: HD.EXE %.0f ms, minimal dialog %.0f ms, ratio %.2f\n",
                 Median(installer) * 1000, Median(minimal) * 1000, Median(installer) / Median(minimal));

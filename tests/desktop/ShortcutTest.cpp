@@ -96,11 +96,7 @@ TEST_F(ShellLinkTest, MissingFolderFailsQuietly) {
 
 // Leaves a link beside the test program for the independent lnkinfo check.
 TEST_F(ShellLinkTest, WritesALinkForTheIndependentReader) {
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string folder = self;
-    folder.resize(folder.find_last_of('\\'));
-    const std::string link = folder + "\\Орвента.lnk";
+    const std::string link = OwnFolder() + "\\Орвента.lnk";
     EXPECT_EQ(S_OK, CreateShellLink("C:\\Program Files\\ZelOr\\zel_or.exe", link.c_str(), "Орвента"));
 }
 

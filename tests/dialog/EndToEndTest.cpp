@@ -15,89 +15,28 @@
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/ForeignWindows.h"
-#include "support/Registry.h"
-#include "support/ShellLinkReader.h"
+#include "support/InstallScene.h"
+#include "support/Processes.h"
 
 namespace {
 
-// What a failed start needs to be understood: the error's number and text.
-std::string Describe(DWORD error) {
-    char text[512] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                   sizeof text, nullptr);
-    return "error " + std::to_string(error) + " (" + text + ")";
+// The full path of every module the process has loaded, in lower case.
+std::vector<std::string> Modules(HANDLE process) {
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    std::vector<std::string> paths;
+    if (!EnumProcessModules(process, modules, sizeof modules, &bytes)) return paths;
+    for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
+        char path[MAX_PATH] = "";
+        GetModuleFileNameExA(process, modules[i], path, MAX_PATH);
+        CharLowerA(path);
+        paths.push_back(path);
+    }
+    return paths;
 }
-
-// Whether the path is there, and its attributes and size.
-std::string Describe(const char* path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return "not found: " + Describe(GetLastError());
-    char text[64];
-    wsprintfA(text, "attributes 0x%lx, %lu bytes", data.dwFileAttributes, data.nFileSizeLow);
-    return text;
-}
-
-class Installer {
-public:
-    explicit Installer(const std::string& program = "N:\\HD.EXE") {
-        std::string command = "\"" + program + "\"";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        const DWORD start = GetTickCount();
-        started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, "N:\\",
-                                  &startup, &process_);
-        if (!started_) {
-            ADD_FAILURE() << "CreateProcessA " << command << " failed after " << GetTickCount() - start
-                          << " ms: " << Describe(GetLastError()) << "; N:\\ " << Describe("N:\\")
-                          << "; N:\\HD.EXE " << Describe("N:\\HD.EXE");
-            return;
-        }
-        dialog = WaitForWindow(shown::kCaption, process_.dwProcessId);
-    }
-    ~Installer() {
-        if (!started_) return;
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-    HWND Control(int id) const { return GetDlgItem(dialog, id); }
-    DWORD ProcessId() const { return process_.dwProcessId; }
-    // The full path of every module the process has loaded, in lower case.
-    std::vector<std::string> Modules() const {
-        HMODULE modules[512];
-        DWORD bytes = 0;
-        std::vector<std::string> paths;
-        if (!EnumProcessModules(process_.hProcess, modules, sizeof modules, &bytes)) return paths;
-        for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
-            char path[MAX_PATH] = "";
-            GetModuleFileNameExA(process_.hProcess, modules[i], path, MAX_PATH);
-            CharLowerA(path);
-            paths.push_back(path);
-        }
-        return paths;
-    }
-    // The exit code, or 259 (still active) when it did not end in time.
-    DWORD ExitCode(DWORD timeout = WindowTimeout()) const {
-        WaitForSingleObject(process_.hProcess, timeout);
-        DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return code;
-    }
-
-    HWND dialog = nullptr;
-
-private:
-    bool started_ = false;
-    PROCESS_INFORMATION process_ = {};
-};
 
 // The program built like HD.EXE but without its manifest, beside this driver.
-std::string ProgramWithoutManifest() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.rfind('\\') + 1) + "hd_without_manifest.exe";
-}
+std::string ProgramWithoutManifest() { return OwnFolder() + "\\hd_without_manifest.exe"; }
 
 // Every file of the medium at N: but its start-up files at the top, as paths
 // relative to the medium, sorted.
@@ -122,7 +61,7 @@ int LoggedFiles(const Installer& installer) {
 bool WaitUntilLogged(const Installer& installer, int lines) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < 3 * WindowTimeout()) {
-        if (WaitForWindow(shown::kCompletionCaption, installer.ProcessId(), 0) != nullptr) return false;
+        if (WaitForWindow(shown::kCompletionCaption, installer.Id(), 0) != nullptr) return false;
         if (LoggedFiles(installer) >= lines) return true;
         Sleep(10);
     }
@@ -136,18 +75,12 @@ constexpr int kPumpsToHandleIt = 50;
 
 class EndToEndTest : public ::testing::Test {
 protected:
-    ScratchFolder scratch{"end-to-end"};
+    InstallScene scene{"end-to-end"};
     std::string defaultDestination = "C:\\ZelOr";
-    std::string desktop = scratch / "Desktop";
-    std::string startRecord = scratch / "started.txt";
-    CommonDesktopValue desktopValue;
 
     void SetUp() override {
         if (!Exists("N:\\HD.EXE")) GTEST_SKIP() << "no medium at N: (run through run-end-to-end.sh)";
         RemoveTree(defaultDestination);
-        MakeFolders(desktop);
-        desktopValue.SetText(desktop);
-        SetEnvironmentVariableA("HD_START_RECORD", startRecord.c_str());
     }
     void TearDown() override { RemoveTree(defaultDestination); }
 
@@ -161,7 +94,7 @@ protected:
 };
 
 TEST_F(EndToEndTest, ShowsTheDialogCentredWithItsTextsAndFocus) {
-    Installer installer;
+    Installer installer("N:\\");
     ASSERT_NE(nullptr, installer.dialog);
     EXPECT_EQ(shown::kInformation, TextOf(installer.Control(1003)));
     EXPECT_EQ(defaultDestination, TextOf(installer.Control(1000)));
@@ -199,10 +132,10 @@ TEST_F(EndToEndTest, TheManifestBindsTheStyledCommonControls) {
         bool manifest;
     } programs[] = {{"N:\\HD.EXE", true}, {ProgramWithoutManifest(), false}};
     for (const auto& program : programs) {
-        Installer installer(program.program);
+        Installer installer("N:\\", nullptr, program.program);
         ASSERT_NE(nullptr, installer.dialog) << program.program;
         int styledModules = 0, classicModules = 0;
-        for (const std::string& path : installer.Modules()) {
+        for (const std::string& path : Modules(installer.Handle())) {
             if (path.size() < 13 || path.compare(path.size() - 13, 13, "\\comctl32.dll") != 0) continue;
             if (path.find(styled) != std::string::npos) ++styledModules;
             if (path.find("\\system32\\comctl32.dll") != std::string::npos) ++classicModules;
@@ -225,20 +158,20 @@ TEST_F(EndToEndTest, EveryWayOfCancellingExitsWithTwoAndWritesNothing) {
         {"close box", [](const Installer& i) { PostMessageA(i.dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
     };
     for (const Way& way : ways) {
-        Installer installer;
+        Installer installer("N:\\");
         ASSERT_NE(nullptr, installer.dialog) << way.name;
         way.cancel(installer);
         EXPECT_EQ(2u, installer.ExitCode()) << way.name;
     }
     EXPECT_FALSE(Exists(defaultDestination));
-    EXPECT_FALSE(Exists(desktop + "\\Орвента.lnk"));
-    EXPECT_FALSE(Exists(startRecord));
+    EXPECT_FALSE(Exists(scene.shortcut));
+    EXPECT_FALSE(Exists(scene.startRecord));
 }
 
 TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
-    Installer installer;
+    Installer installer("N:\\");
     ASSERT_NE(nullptr, installer.dialog);
-    const std::string destination = scratch / "Program Files\\Zel Or";
+    const std::string destination = scene.scratch / "Program Files\\Zel Or";
     ASSERT_TRUE(StartCopy(installer, destination)) << "the copy was not under way";
     // A cancel command during the copy (Wine's close box sends one even with
     // "Отмена" disabled) must neither end nor hide the dialog.
@@ -247,7 +180,7 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
         << "the copy ended before the command was surely handled";
     EXPECT_TRUE(IsWindowVisible(installer.dialog));
 
-    HWND box = WaitForWindow(shown::kCompletionCaption, installer.ProcessId(), 3 * WindowTimeout());
+    HWND box = WaitForWindow(shown::kCompletionCaption, installer.Id(), 3 * WindowTimeout());
     ASSERT_NE(nullptr, box);
     EXPECT_EQ(shown::kCompletion, MessageBoxText(box));
 
@@ -266,14 +199,12 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
     EXPECT_EQ(expected, ListFiles(destination));
     EXPECT_EQ(0u, Attributes(destination + "\\data\\deep\\readonly.txt") & FILE_ATTRIBUTE_READONLY);
 
-    CoInitialize(nullptr);
-    const ShellLinkFields link = ReadShellLink(desktop + "\\Орвента.lnk");
-    CoUninitialize();
+    const ShellLinkFields link = scene.ReadShortcut();
     EXPECT_TRUE(link.loaded);
     EXPECT_EQ(destination + "\\zel_or.exe", link.target);
 
-    for (int i = 0; i < 200 && ReadFile(startRecord) == "<missing>"; ++i) Sleep(50);
-    const std::string started = ReadFile(startRecord);
+    for (int i = 0; i < 200 && scene.ReadStartRecord() == "<missing>"; ++i) Sleep(50);
+    const std::string started = scene.ReadStartRecord();
     EXPECT_EQ(0u, started.find(destination + "\\zel_or.exe\n"))
         << "waited 10 s for the started program's record; it holds: " << started;
 }

@@ -21,8 +21,8 @@
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/ForeignWindows.h"
-#include "support/Registry.h"
-#include "support/ShellLinkReader.h"
+#include "support/InstallScene.h"
+#include "support/Processes.h"
 
 namespace {
 
@@ -76,13 +76,6 @@ std::string Environment(const char* name) {
     return value;
 }
 
-std::string OwnFolder() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string own = path;
-    return own.substr(0, own.find_last_of('\\'));
-}
-
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -91,13 +84,9 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 // path starts with one of `skipped` are left out, and so are links (Wine links
 // the user's document folders to the host's home, which is not the prefix's).
 void Snapshot(const std::string& root, const Files& skipped, std::map<std::string, std::string>& files) {
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((root + "\\*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::string name = entry.cFileName;
-        const std::string path = root + "\\" + name;
-        bool skip = name == "." || name == ".." || (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    for (const WIN32_FIND_DATAA& entry : FolderEntries(root)) {
+        const std::string path = root + "\\" + entry.cFileName;
+        bool skip = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         for (const std::string& prefix : skipped) skip = skip || StartsWith(path, prefix);
         if (skip) continue;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -107,54 +96,22 @@ void Snapshot(const std::string& root, const Files& skipped, std::map<std::strin
                           std::to_string(entry.ftLastWriteTime.dwLowDateTime) + ":" +
                           std::to_string(entry.ftLastWriteTime.dwHighDateTime);
         }
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
-}
-
-std::string ProcessName(DWORD id) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
-    char name[MAX_PATH] = "?";
-    DWORD size = MAX_PATH;
-    if (process != nullptr) {
-        QueryFullProcessImageNameA(process, 0, name, &size);
-        CloseHandle(process);
     }
-    return std::to_string(id) + ":" + name;
 }
 
 // HD.EXE started from the medium's root, in a job that the program it starts
-// joins too.
-class Installer {
+// joins too, with the recording hook on its dialog's thread once Hook() put it there.
+class HookedInstaller : public Installer {
 public:
-    Installer() : job_(CreateJobObjectA(nullptr, nullptr)) {
-        std::string command = "\"X:\\HD.EXE\"";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                                  "X:\\", &startup, &process_);
-        if (!started_) {
-            ADD_FAILURE() << "CreateProcessA " << command << " failed: " << GetLastError();
-            return;
-        }
-        EXPECT_TRUE(AssignProcessToJobObject(job_, process_.hProcess)) << GetLastError();
-        ResumeThread(process_.hThread);
-        dialog = WaitForWindow(shown::kCaption, process_.dwProcessId);
-    }
-    ~Installer() {
+    explicit HookedInstaller(Job& job) : Installer("X:\\", &job) {}
+    ~HookedInstaller() {
         if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
-        if (started_) {
-            TerminateJobObject(job_, 99);
-            CloseHandle(process_.hThread);
-            CloseHandle(process_.hProcess);
-        }
-        CloseHandle(job_);
     }
 
-    // Puts the recording hook on the dialog's thread.
     bool Hook(HMODULE library) {
         auto procedure = reinterpret_cast<HOOKPROC>(
             reinterpret_cast<void*>(GetProcAddress(library, "RecordDialogAndLog")));
-        hook_ = SetWindowsHookExA(WH_CALLWNDPROC, procedure, library, process_.dwThreadId);
+        hook_ = SetWindowsHookExA(WH_CALLWNDPROC, procedure, library, ThreadId());
         return hook_ != nullptr;
     }
 
@@ -162,9 +119,9 @@ public:
     // when the installer did not end within `bound` ms.
     bool WaitForEnd(DWORD bound, std::string& boxText) {
         const DWORD start = GetTickCount();
-        while (WaitForSingleObject(process_.hProcess, 20) == WAIT_TIMEOUT) {
+        while (WaitForSingleObject(Handle(), 20) == WAIT_TIMEOUT) {
             if (GetTickCount() - start >= bound) return false;
-            HWND box = WaitForWindow(shown::kCompletionCaption, process_.dwProcessId, 0);
+            HWND box = WaitForWindow(shown::kCompletionCaption, Id(), 0);
             if (box != nullptr && boxText.empty()) {
                 boxText = MessageBoxText(box);
                 PostMessageA(box, WM_COMMAND, IDOK, 0);
@@ -173,41 +130,7 @@ public:
         return true;
     }
 
-    DWORD ExitCode() const {
-        DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return code;
-    }
-
-    // "" once every process of the job (a started program too) has ended,
-    // otherwise the names of those still running after `bound` ms.
-    std::string WaitForJob(DWORD bound) const {
-        const DWORD start = GetTickCount();
-        for (;;) {
-            struct {
-                JOBOBJECT_BASIC_PROCESS_ID_LIST list;
-                ULONG_PTR more[63];
-            } ids = {};
-            ids.list.NumberOfAssignedProcesses = 64;
-            QueryInformationJobObject(job_, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr);
-            if (ids.list.NumberOfProcessIdsInList == 0) return "";
-            if (GetTickCount() - start >= bound) {
-                std::string running;
-                for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
-                    running += ProcessName(static_cast<DWORD>(ids.list.ProcessIdList[i])) + " ";
-                }
-                return running;
-            }
-            Sleep(20);
-        }
-    }
-
-    HWND dialog = nullptr;
-
 private:
-    HANDLE job_;
-    bool started_ = false;
-    PROCESS_INFORMATION process_ = {};
     HHOOK hook_ = nullptr;
 };
 
@@ -217,9 +140,9 @@ protected:
     std::string switches = Environment("HD_FAULT_SWITCHES");
     std::string readOnlySource = Environment("HD_FAULT_EARLIER");
     std::string records = Environment("HD_FAULT_RECORDS");
-    ScratchFolder scratch{"faults"};
-    std::string desktop = scratch / "Desktop";
-    CommonDesktopValue desktopValue;
+    // The start record lies with the hook's records, off C: and T:, whose
+    // files each row compares before and after.
+    InstallScene scene{"faults", records + "\\started.txt"};
     HMODULE hookLibrary = nullptr;
 
     void SetUp() override {
@@ -229,10 +152,7 @@ protected:
         ASSERT_NE(nullptr, GetDesktopWindow());
         hookLibrary = LoadLibraryA((OwnFolder() + "\\final_log_hook.dll").c_str());
         ASSERT_NE(nullptr, hookLibrary) << GetLastError();
-        MakeFolders(desktop);
-        desktopValue.SetText(desktop);
         SetEnvironmentVariableA("HD_HOOK_RECORD", (records + "\\hook").c_str());
-        SetEnvironmentVariableA("HD_START_RECORD", (records + "\\started.txt").c_str());
         LayOutMedium();
     }
     void TearDown() override {
@@ -245,7 +165,7 @@ protected:
         RemoveTree(medium);
         MakeFolders(medium);
         CopyFileA((OwnFolder() + "\\HD.EXE").c_str(), (medium + "\\HD.EXE").c_str(), FALSE);
-        CopyFileA((OwnFolder() + "\\start_recorder.exe").c_str(), (medium + "\\zel_or.exe").c_str(), FALSE);
+        CopyFileA(StartRecorderProgram().c_str(), (medium + "\\zel_or.exe").c_str(), FALSE);
         WriteFile(medium + "\\autorun.inf", "[autorun]\r\nopen=HD.EXE\r\n");
         WriteFile(medium + "\\start.exe", "start");
         std::string big(kBigSize, '\0');
@@ -270,7 +190,7 @@ protected:
         const std::string path = folder + "\\" + file;
         if (file == "zel_or.exe") {
             MakeFolders(folder);
-            CopyFileA((OwnFolder() + "\\start_recorder.exe").c_str(), path.c_str(), FALSE);
+            CopyFileA(StartRecorderProgram().c_str(), path.c_str(), FALSE);
         } else {
             WriteFile(path, "a file of the same name from an earlier installation, of another size");
         }
@@ -281,14 +201,14 @@ protected:
 };
 
 void FaultTest::Check(const Fault& fault) {
-    std::string destination = *fault.destination ? fault.destination : scratch / "ZelOr";
+    std::string destination = *fault.destination ? fault.destination : scene.scratch / "ZelOr";
     // Where the test writes what the destination holds from before: R: only
     // through the folder it shows.
     const std::string writable = StartsWith(destination, "R:") ? readOnlySource + "\\ZelOr" : destination;
     RemoveTree(writable);
-    DeleteFileA((desktop + "\\Орвента.lnk").c_str());
-    for (const char* record : {"\\hook.log", "\\hook.dialogs", "\\started.txt"}) {
-        DeleteFileA((records + record).c_str());
+    for (const std::string& left : {scene.shortcut, scene.startRecord, records + "\\hook.log",
+                                    records + "\\hook.dialogs"}) {
+        DeleteFileA(left.c_str());
     }
     Files copied;
     for (const std::string& file : kCopyOrder) {
@@ -307,12 +227,13 @@ void FaultTest::Check(const Fault& fault) {
     const bool mainProgram = std::find(expectedFiles.begin(), expectedFiles.end(), "zel_or.exe") != expectedFiles.end();
 
     // Everything but the destination, before and after.
-    const Files skipped = {"C:\\windows", destination, desktop + "\\Орвента.lnk"};
+    const Files skipped = {"C:\\windows", destination, scene.shortcut};
     std::map<std::string, std::string> before, after;
     for (const char* root : {"C:", "T:"}) Snapshot(root, skipped, before);
 
     Switch(std::string("row ") + fault.name, "");
-    Installer installer;
+    Job job;
+    HookedInstaller installer(job);
     ASSERT_NE(nullptr, installer.dialog) << "the dialog did not appear within " << WindowTimeout() << " ms";
     ASSERT_TRUE(installer.Hook(hookLibrary)) << "SetWindowsHookExA failed: " << GetLastError();
     // Armed only now: the installer's own start from the medium is not counted.
@@ -324,7 +245,7 @@ void FaultTest::Check(const Fault& fault) {
     ASSERT_TRUE(installer.WaitForEnd(kRunBoundMs, box))
         << "HD.EXE had not ended " << kRunBoundMs << " ms after \"Извлечь\"";
     EXPECT_EQ(1u, installer.ExitCode());
-    const std::string running = installer.WaitForJob(kStartedProgramBoundMs);
+    const std::string running = job.WaitUntilEmpty(kStartedProgramBoundMs);
     ASSERT_EQ("", running) << "still running " << kStartedProgramBoundMs << " ms after HD.EXE ended";
     Switch("row none", "");
 
@@ -353,11 +274,9 @@ void FaultTest::Check(const Fault& fault) {
     for (const char* root : {"C:", "T:"}) Snapshot(root, skipped, after);
     EXPECT_EQ(before, after) << "something was written outside " << destination;
 
-    CoInitialize(nullptr);
-    const ShellLinkFields link = ReadShellLink(desktop + "\\Орвента.lnk");
-    CoUninitialize();
+    const ShellLinkFields link = scene.ReadShortcut();
     // The stand-in main program's first line is the path it was started from.
-    const std::string started = ReadFile(records + "\\started.txt");
+    const std::string started = scene.ReadStartRecord();
     if (mainProgram) {
         EXPECT_EQ(destination + "\\zel_or.exe", link.target);
         EXPECT_EQ(destination + "\\zel_or.exe", started.substr(0, started.find('\n')));

@@ -14,19 +14,11 @@
 #include "logic/Install.h"
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
+#include "support/InstallScene.h"
+#include "support/Processes.h"
 #include "support/RecordingView.h"
-#include "support/Registry.h"
-#include "support/ShellLinkReader.h"
 
 namespace {
-
-std::string OwnPath() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
-
-std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
 
 // One call per line in the record: line breaks inside a call are written as \r and \n.
 std::string Escaped(const std::string& text) {
@@ -68,18 +60,12 @@ std::vector<std::string> Lines(const std::string& text) {
 
 class InstallTest : public ::testing::Test {
 protected:
-    ScratchFolder scratch{"install"};
-    std::string medium = scratch / "cd";
-    std::string desktop = scratch / "Общий стол";
-    std::string startRecord = scratch / "started.txt";
-    CommonDesktopValue desktopValue;
+    InstallScene scene{"install"};
+    std::string medium = scene.scratch / "cd";
 
     void SetUp() override {
-        desktopValue.SetText(desktop);
-        MakeFolders(desktop);
         PlaceMedium(medium);
         WriteFile(medium + "\\data\\readme.txt", "readme");
-        SetEnvironmentVariableA("HD_START_RECORD", startRecord.c_str());
     }
 
     // Makes `folder` the medium the install runs from: this program as its
@@ -94,7 +80,7 @@ protected:
 
     // The stand-in main program, on the medium under `name`.
     void PutMainProgram(const std::string& name = "zel_or.exe") {
-        const std::string recorder = FolderOf(OwnPath()) + "\\start_recorder.exe";
+        const std::string recorder = StartRecorderProgram();
         ASSERT_TRUE(CopyFileA(recorder.c_str(), (medium + "\\" + name).c_str(), FALSE))
             << recorder << ": " << GetLastError();
     }
@@ -105,34 +91,13 @@ protected:
     // program's record is complete here, and a run that starts nothing does not
     // wait for one.
     std::vector<std::string> Install(const std::string& typedDestination) {
-        const std::string record = scratch / "calls.txt";
-        std::string command = "\"" + medium + "\\HD.EXE\" --medium-run \"" + typedDestination + "\" \"" +
-                              record + "\"";
-        HANDLE job = CreateJobObjectA(nullptr, nullptr);
-        EXPECT_NE(nullptr, job) << GetLastError();
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        EXPECT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                                   nullptr, &startup, &process))
-            << command.size() << " characters: " << GetLastError();
-        EXPECT_TRUE(AssignProcessToJobObject(job, process.hProcess)) << GetLastError();
-        ResumeThread(process.hThread);
-        WaitForSingleObject(process.hProcess, 60000);
-        DWORD exitCode = 99;
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        EXPECT_EQ(0u, exitCode);
-        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-        for (int i = 0; i < 400; ++i) {
-            QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
-                                      nullptr);
-            if (accounting.ActiveProcesses == 0) break;
-            Sleep(25);
-        }
-        EXPECT_EQ(0u, accounting.ActiveProcesses) << "a started program did not end within 10 s";
-        CloseHandle(job);
+        const std::string record = scene.scratch / "calls.txt";
+        const std::string arguments = " --medium-run \"" + typedDestination + "\" \"" + record + "\"";
+        Job job;
+        const StartedProcess child(medium + "\\HD.EXE", arguments, nullptr, &job);
+        EXPECT_TRUE(child.Started()) << child.Failure();
+        EXPECT_EQ(0u, child.ExitCode(60000));
+        EXPECT_EQ("", job.WaitUntilEmpty(10000)) << "a started program did not end within 10 s";
         return Lines(ReadFile(record));
     }
 
@@ -153,24 +118,22 @@ protected:
 
 TEST_F(InstallTest, CopiesIntoTheTrimmedDestinationLinksAndStartsTheProgram) {
     PutMainProgram();
-    const std::string destination = scratch / "Program Files\\Zel Or";
+    const std::string destination = scene.scratch / "Program Files\\Zel Or";
 
     EXPECT_EQ(ExpectedSteps(true, 2), Install("  " + destination + "  "));
 
     const std::vector<std::string> installed = {"data\\readme.txt", "zel_or.exe"};
     EXPECT_EQ(installed, ListFiles(destination));
 
-    CoInitialize(nullptr);
-    const ShellLinkFields link = ReadShellLink(desktop + "\\Орвента.lnk");
-    CoUninitialize();
+    const ShellLinkFields link = scene.ReadShortcut();
     ASSERT_TRUE(link.loaded);
     EXPECT_EQ(destination + "\\zel_or.exe", link.target);
     EXPECT_EQ("Орвента", link.description);
 
     // Started from the destination, by its quoted path, with the installer's
     // current folder.
-    const std::vector<std::string> started = Lines(ReadFile(startRecord));
-    ASSERT_EQ(3u, started.size()) << ReadFile(startRecord);
+    const std::vector<std::string> started = Lines(scene.ReadStartRecord());
+    ASSERT_EQ(3u, started.size()) << scene.ReadStartRecord();
     EXPECT_EQ(destination + "\\zel_or.exe", started[0]);
     EXPECT_EQ("\"" + destination + "\\zel_or.exe\"", started[1].substr(0, destination.size() + 13));
     char current[MAX_PATH];
@@ -179,23 +142,23 @@ TEST_F(InstallTest, CopiesIntoTheTrimmedDestinationLinksAndStartsTheProgram) {
 }
 
 TEST_F(InstallTest, WithoutTheMainProgramThereIsNeitherShortcutNorStart) {
-    const std::string destination = scratch / "dest";
+    const std::string destination = scene.scratch / "dest";
     EXPECT_EQ(ExpectedSteps(true, 1), Install(destination));
     EXPECT_EQ(std::vector<std::string>{"data\\readme.txt"}, ListFiles(destination));
-    EXPECT_FALSE(Exists(desktop + "\\Орвента.lnk"));
-    EXPECT_FALSE(Exists(startRecord));
+    EXPECT_FALSE(Exists(scene.shortcut));
+    EXPECT_FALSE(Exists(scene.startRecord));
 }
 
 TEST_F(InstallTest, AFailedCopyShowsNoMessageAndEndsWithOne) {
     PutMainProgram();
-    const std::string destination = scratch / "dest";
+    const std::string destination = scene.scratch / "dest";
     // "data" is listed before "zel_or.exe": its file cannot be copied onto a folder.
     MakeFolders(destination + "\\data\\readme.txt");
 
     EXPECT_EQ(ExpectedSteps(false, 0), Install(destination));
     EXPECT_FALSE(Exists(destination + "\\zel_or.exe"));
-    EXPECT_FALSE(Exists(desktop + "\\Орвента.lnk"));
-    EXPECT_FALSE(Exists(startRecord));
+    EXPECT_FALSE(Exists(scene.shortcut));
+    EXPECT_FALSE(Exists(scene.startRecord));
 }
 
 TEST_F(InstallTest, AnEmptyDestinationIsRefusedBeforeAnythingChanges) {
@@ -206,8 +169,8 @@ TEST_F(InstallTest, AnEmptyDestinationIsRefusedBeforeAnythingChanges) {
             std::string("ShowMessage ") + shown::kCaption + "|Укажите папку назначения.", "log 0"};
         EXPECT_EQ(refused, Install(typed)) << "typed \"" << typed << "\"";
     }
-    EXPECT_FALSE(Exists(desktop + "\\Орвента.lnk"));
-    EXPECT_FALSE(Exists(startRecord));
+    EXPECT_FALSE(Exists(scene.shortcut));
+    EXPECT_FALSE(Exists(scene.startRecord));
 }
 
 TEST_F(InstallTest, AMainProgramPathOver259CharactersIsNeitherLinkedNorStarted) {
@@ -217,13 +180,13 @@ TEST_F(InstallTest, AMainProgramPathOver259CharactersIsNeitherLinkedNorStarted) 
     // short to 259 characters it would name the copied "zel_or.ex", which starts.
     RemoveTree(medium + "\\data");
     PutMainProgram("zel_or.ex");
-    const std::string destination = scratch / std::string(248 - scratch.Path().size(), 'd');
+    const std::string destination = scene.scratch / std::string(248 - scene.scratch.Path().size(), 'd');
     ASSERT_EQ(249u, destination.size());
 
     EXPECT_EQ(ExpectedSteps(true, 1), Install(destination));
     EXPECT_EQ(std::vector<std::string>{"zel_or.ex"}, ListFiles(destination));
-    EXPECT_FALSE(Exists(desktop + "\\Орвента.lnk"));
-    EXPECT_FALSE(Exists(startRecord));
+    EXPECT_FALSE(Exists(scene.shortcut));
+    EXPECT_FALSE(Exists(scene.startRecord));
 }
 
 TEST_F(InstallTest, AnOwnPathOver258CharactersIsAFailedCopy) {
@@ -235,11 +198,11 @@ TEST_F(InstallTest, AnOwnPathOver258CharactersIsAFailedCopy) {
         bool copied;
     } cases[] = {{258, true}, {259, false}};
     for (const auto& c : cases) {
-        const size_t nameLength = c.ownPath - scratch.Path().size() - 1 - std::string("\\HD.EXE").size();
-        PlaceMedium(scratch / std::string(nameLength, 'm'));
+        const size_t nameLength = c.ownPath - scene.scratch.Path().size() - 1 - std::string("\\HD.EXE").size();
+        PlaceMedium(scene.scratch / std::string(nameLength, 'm'));
         ASSERT_EQ(c.ownPath, (medium + "\\HD.EXE").size());
         WriteFile(medium + "\\r.txt", "r");
-        const std::string destination = scratch / ("dest" + std::to_string(c.ownPath));
+        const std::string destination = scene.scratch / ("dest" + std::to_string(c.ownPath));
 
         EXPECT_EQ(ExpectedSteps(c.copied, c.copied ? 1 : 0), Install(destination)) << c.ownPath;
         EXPECT_EQ(c.copied ? std::vector<std::string>{"r.txt"} : std::vector<std::string>{},

@@ -50,41 +50,42 @@ bool IsFolder(const std::string& path) {
 }
 
 void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (listing != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string child = path + "\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(listing, &entry));
-        FindClose(listing);
+    for (const WIN32_FIND_DATAA& entry : FolderEntries(path)) {
+        const std::string child = path + "\\" + entry.cFileName;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            RemoveTree(child);
+        } else {
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(child.c_str());
+        }
     }
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(path.c_str());
 }
 
-namespace {
-void CollectFiles(const std::string& root, const std::string& prefix, std::vector<std::string>& out) {
+std::vector<WIN32_FIND_DATAA> FolderEntries(const std::string& folder) {
+    std::vector<WIN32_FIND_DATAA> entries;
     WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((root + "\\" + prefix + "*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE) return;
+    HANDLE listing = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE) return entries;
     do {
+        if (lstrcmpA(entry.cFileName, ".") != 0 && lstrcmpA(entry.cFileName, "..") != 0) entries.push_back(entry);
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    return entries;
+}
+
+namespace {
+// The files below `folder`, as paths that start with `prefix`.
+void CollectFiles(const std::string& folder, const std::string& prefix, std::vector<std::string>& out) {
+    for (const WIN32_FIND_DATAA& entry : FolderEntries(folder)) {
         const std::string name = entry.cFileName;
-        if (name == "." || name == "..") continue;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            CollectFiles(root, prefix + name + "\\", out);
+            CollectFiles(folder + "\\" + name, prefix + name + "\\", out);
         } else {
             out.push_back(prefix + name);
         }
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
+    }
 }
 }  // namespace
 
@@ -93,4 +94,15 @@ std::vector<std::string> ListFiles(const std::string& root) {
     CollectFiles(root, "", files);
     std::sort(files.begin(), files.end());
     return files;
+}
+
+std::string OwnPath() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+std::string OwnFolder() {
+    const std::string path = OwnPath();
+    return path.substr(0, path.find_last_of('\\'));
 }

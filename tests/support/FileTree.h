@@ -33,3 +33,11 @@ DWORD Attributes(const std::string& path);
 void RemoveTree(const std::string& path);
 // Every file below `root`, as paths relative to it, sorted.
 std::vector<std::string> ListFiles(const std::string& root);
+// Every entry of `folder` but "." and "..", in listing order; none when it
+// cannot be listed.
+std::vector<WIN32_FIND_DATAA> FolderEntries(const std::string& folder);
+
+// This program's own path, and the folder it runs from: a test program finds
+// the programs it starts or copies beside itself.
+std::string OwnPath();
+std::string OwnFolder();

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "support/ForeignWindows.h"
+
+// A job object. A process put into it belongs to it with every process it
+// starts (a program the installer starts too), so a test can wait for all of
+// them. Whatever still runs in it is ended when the object goes.
+class Job {
+public:
+    Job() : job_(CreateJobObjectA(nullptr, nullptr)) {}
+    ~Job();
+    Job(const Job&) = delete;
+    Job& operator=(const Job&) = delete;
+
+    HANDLE Handle() const { return job_; }
+    // "" once every process of the job has ended, otherwise the id and path
+    // of each one still running after `bound` ms.
+    std::string WaitUntilEmpty(DWORD bound) const;
+
+private:
+    HANDLE job_;
+};
+
+// A program a test or benchmark starts: `program` by its quoted path, then
+// `arguments`, in `folder` (nullptr: this program's current folder). With a
+// job, it is put into it before it runs its first instruction. Ended if it
+// still runs when the object goes.
+class StartedProcess {
+public:
+    StartedProcess(const std::string& program, const std::string& arguments, const char* folder,
+                   Job* job = nullptr);
+    ~StartedProcess();
+    StartedProcess(const StartedProcess&) = delete;
+    StartedProcess& operator=(const StartedProcess&) = delete;
+
+    bool Started() const { return failure_.empty(); }
+    // Why it did not start, with what it takes to understand it: the command
+    // and its length, how long CreateProcessA took, the error's number and
+    // text, and what the folder and the program are on disk. "" when it started.
+    const std::string& Failure() const { return failure_; }
+    DWORD Id() const { return process_.dwProcessId; }
+    DWORD ThreadId() const { return process_.dwThreadId; }
+    HANDLE Handle() const { return process_.hProcess; }
+    // The exit code, waiting for the end at most `timeout` ms; 259 (still
+    // active) when it did not end in time or never started.
+    DWORD ExitCode(DWORD timeout = WindowTimeout()) const;
+
+private:
+    PROCESS_INFORMATION process_ = {};
+    std::string failure_;
+};
+
+// HD.EXE (or `program`, one built like it) started as autorun starts it from
+// a disc: its current folder the root of the medium's drive, `root` such as
+// "N:\\". `dialog` is its dialog once visible, nullptr when it did not come up
+// within WindowTimeout(); a failed start is a test failure that says why.
+class Installer : public StartedProcess {
+public:
+    explicit Installer(const std::string& root, Job* job = nullptr, const std::string& program = "");
+
+    HWND Control(int id) const { return GetDlgItem(dialog, id); }
+
+    HWND dialog = nullptr;
+};
