@@ -65,8 +65,8 @@ bool BareCopy(const std::string& source, const std::string& destination, Steps s
                 ok = BareCopy(from, to, steps);
             } else {
                 ok = CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
-                WIN32_FILE_ATTRIBUTE_DATA copy;
                 if (ok && steps.perFile) {
+                    WIN32_FILE_ATTRIBUTE_DATA copy;
                     ok = GetFileAttributesExA(to.c_str(), GetFileExInfoStandard, &copy) &&
                          copy.nFileSizeLow == entry.nFileSizeLow && copy.nFileSizeHigh == entry.nFileSizeHigh;
                     SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -15,6 +15,7 @@
 
 #include "dialog/InstallerDialog.h"
 #include "support/DialogHarness.h"
+#include "support/FileTree.h"
 
 namespace {
 
@@ -31,12 +32,6 @@ void OnShownDialog(const std::function<void(HWND dialog)>& look) {
         return true;
     });
     EXPECT_EQ(kEnded, result);
-}
-
-std::string Environment(const char* name) {
-    char value[MAX_PATH] = "";
-    GetEnvironmentVariableA(name, value, sizeof value);
-    return value;
 }
 
 int SystemDpi() {

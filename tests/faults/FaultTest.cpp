@@ -70,12 +70,6 @@ constexpr DWORD kRunBoundMs = 60000;
 // The installer's WinExec waits up to 30 s for the started program.
 constexpr DWORD kStartedProgramBoundMs = 40000;
 
-std::string Environment(const char* name) {
-    char value[MAX_PATH] = "";
-    GetEnvironmentVariableA(name, value, MAX_PATH);
-    return value;
-}
-
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }

@@ -102,6 +102,12 @@ std::string OwnPath() {
     return path;
 }
 
+std::string Environment(const char* name) {
+    char value[MAX_PATH] = "";
+    GetEnvironmentVariableA(name, value, MAX_PATH);
+    return value;
+}
+
 std::string OwnFolder() {
     const std::string path = OwnPath();
     return path.substr(0, path.find_last_of('\\'));

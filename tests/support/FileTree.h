@@ -41,3 +41,6 @@ std::vector<WIN32_FIND_DATAA> FolderEntries(const std::string& folder);
 // the programs it starts or copies beside itself.
 std::string OwnPath();
 std::string OwnFolder();
+// An environment variable's value, "" when it is not set: the scripts that
+// run a test program hand it its paths and switches this way.
+std::string Environment(const char* name);

@@ -2,11 +2,11 @@
 
 #include <cstdlib>
 
+#include "support/FileTree.h"
+
 DWORD WindowTimeout() {
-    char seconds[16] = "";
-    GetEnvironmentVariableA("HD_WINDOW_TIMEOUT_S", seconds, sizeof seconds);
-    const DWORD value = static_cast<DWORD>(atoi(seconds));
-    return value > 0 ? value * 1000 : 20000;
+    const DWORD seconds = static_cast<DWORD>(atoi(Environment("HD_WINDOW_TIMEOUT_S").c_str()));
+    return seconds > 0 ? seconds * 1000 : 20000;
 }
 
 HWND WaitForWindow(const char* caption, DWORD processId, DWORD timeout, DWORD pollMs) {
