@@ -5,8 +5,8 @@
 
 #include "dialog/InstallerDialog.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
     // result ignored: without COM only the shortcut and the folder picker fail.
     CoInitialize(nullptr);
     g_moduleInstance = instance;

@@ -22,13 +22,13 @@ namespace {
 
 class SilentView : public InstallerView {
 public:
-    void AppendLogText(const char*) override {}
+    void AppendLogText(const wchar_t*) override {}
     void PumpOneMessage() override {}
     void SetDestinationReadOnly() override {}
     void DisableButton(int) override {}
     void ClearLog() override {}
-    void ReadDestination(ShortPath& buffer) override { buffer.text[0] = '\0'; }
-    void ShowMessage(const char*, const char*) override {}
+    void ReadDestination(ShortPath& buffer) override { buffer.text[0] = L'\0'; }
+    void ShowMessage(const wchar_t*, const wchar_t*) override {}
     void EndWithResult(int) override {}
 };
 
@@ -44,37 +44,38 @@ struct Steps {
 
 void PumpOne() {
     MSG message;
-    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return;
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return;
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
 }
 
 // The least a copy of a tree can do (no steps), or that and the steps the
-// installer is required to add, without its log.
-bool BareCopy(const std::string& source, const std::string& destination, Steps steps) {
-    CreateDirectoryA(destination.c_str(), nullptr);
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((source + "\\*.*").c_str(), &entry);
+// installer is required to add, without its log. Wide calls, as the
+// installer's.
+bool BareCopy(const std::wstring& source, const std::wstring& destination, Steps steps) {
+    CreateDirectoryW(destination.c_str(), nullptr);
+    WIN32_FIND_DATAW entry;
+    HANDLE listing = FindFirstFileW((source + L"\\*.*").c_str(), &entry);
     if (listing == INVALID_HANDLE_VALUE) return true;
     bool ok = true;
     do {
-        const std::string name = entry.cFileName;
-        if (name != "." && name != "..") {
-            const std::string from = source + "\\" + name, to = destination + "\\" + name;
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") {
+            const std::wstring from = source + L"\\" + name, to = destination + L"\\" + name;
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 ok = BareCopy(from, to, steps);
             } else {
-                ok = CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+                ok = CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
                 if (ok && steps.perFile) {
                     WIN32_FILE_ATTRIBUTE_DATA copy;
-                    ok = GetFileAttributesExA(to.c_str(), GetFileExInfoStandard, &copy) &&
+                    ok = GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &copy) &&
                          copy.nFileSizeLow == entry.nFileSizeLow && copy.nFileSizeHigh == entry.nFileSizeHigh;
-                    SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+                    SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
                 }
             }
         }
         if (steps.pump) PumpOne();
-    } while (ok && FindNextFileA(listing, &entry));
+    } while (ok && FindNextFileW(listing, &entry));
     FindClose(listing);
     return ok;
 }
@@ -136,7 +137,7 @@ double Timed(Copy copy) {
 }
 
 double TimeWalker(const std::string& source, const std::string& destination, Steps steps) {
-    return Timed([&] { return BareCopy(source, destination, steps); });
+    return Timed([&] { return BareCopy(Wide(source), Wide(destination), steps); });
 }
 
 // CopyTree with a view that does nothing, against the bare walker and the
@@ -145,7 +146,7 @@ void Measure(const char* name, const std::string& source, const std::string& des
     const std::vector<double> m = Race(rounds, destination, [&](int copier, const std::string& into) {
         if (copier != 0) return TimeWalker(source, into, {copier == 2, false});
         SilentView view;
-        return Timed([&] { return CopyTree(view, source.c_str(), into.c_str()); });
+        return Timed([&] { return CopyTree(view, Wide(source).c_str(), Wide(into).c_str()); });
     });
     std::printf("%-28s %9.3f s %9.3f s %9.3f s %7.3f %7.3f\n", name, m[0], m[1], m[2], m[0] / m[1],
                 m[0] / m[2]);
@@ -156,7 +157,7 @@ void Measure(const char* name, const std::string& source, const std::string& des
 // the completion box on screen. Returns seconds, or -1.
 double TimeInstaller(const std::string& installer, const std::string& medium, const std::string& destination) {
     const std::string copy = medium + "\\HD.EXE";
-    CopyFileA(installer.c_str(), copy.c_str(), FALSE);
+    CopyOneFile(installer, copy);
     double seconds = -1;
     {
         const StartedProcess process(copy, "", nullptr);
@@ -164,7 +165,7 @@ double TimeInstaller(const std::string& installer, const std::string& medium, co
         const DWORD timeout = 120000, pollMs = 1;
         HWND dialog = process.Started() ? WaitForWindow(shown::kCaption, process.Id(), timeout, pollMs) : nullptr;
         if (dialog != nullptr) {
-            SetDlgItemTextA(dialog, 1000, destination.c_str());
+            SetDlgItemTextW(dialog, 1000, Wide(destination).c_str());
             const LARGE_INTEGER start = Now();
             PostMessageA(dialog, WM_COMMAND, IDOK, 0);
             if (HWND box = WaitForWindow(shown::kCompletionCaption, process.Id(), timeout, pollMs)) {
@@ -174,7 +175,7 @@ double TimeInstaller(const std::string& installer, const std::string& medium, co
         }
         process.ExitCode(30000);  // its end, before its copy on the medium goes
     }
-    DeleteFileA(copy.c_str());
+    DeleteFileW(Wide(copy).c_str());
     return seconds;
 }
 
@@ -182,7 +183,7 @@ double TimeInstaller(const std::string& installer, const std::string& medium, co
 // window of the dialog's size, so that its queue checks cost what the
 // installer's do (an idle check also flushes the process's window surfaces).
 double TimeRequiredSteps(const std::string& source, const std::string& destination) {
-    HWND window = CreateWindowA("STATIC", "bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 420, 250,
+    HWND window = CreateWindowW(L"STATIC", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 420, 250,
                                 nullptr, nullptr, nullptr, nullptr);
     for (int i = 0; i < 1000 && GetQueueStatus(QS_ALLINPUT) != 0; ++i) PumpOne();  // shown and painted
     const double seconds = TimeWalker(source, destination, {true, true});
@@ -210,10 +211,10 @@ void MeasureInstaller(const char* name, const std::string& installer, const std:
 // (median of 3 whatever the rounds: each run shows the dialog).
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string root = std::string(temp) + "hd-bench";
-    CreateDirectoryA(root.c_str(), nullptr);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::string root = Narrow(temp) + "hd-bench";
+    MakeFolders(root);
 
     std::printf("medians of %d alternating runs\n", rounds);
     std::printf("%-28s %11s %11s %11s %7s %7s\n", "medium", "CopyTree", "bare", "file steps",

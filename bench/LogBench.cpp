@@ -18,22 +18,22 @@
 namespace {
 
 // As long as the bench's installed paths.
-const char kLine[] = "C:\\users\\root\\Temp\\hd-bench\\out-0-0\\folder12\\file34.dat\r\n";
+const wchar_t kLine[] = L"C:\\users\\root\\Temp\\hd-bench\\out-0-0\\folder12\\file34.dat\r\n";
 
 struct Cost {
     double handOver;  // seconds in AppendLogText
     double paint;     // seconds dispatching what it left
 };
 
-Cost HandOver(InstallerDialog& view, const std::string& lines) {
+Cost HandOver(InstallerDialog& view, const std::wstring& lines) {
     const LARGE_INTEGER start = Now();
     view.AppendLogText(lines.c_str());
     const double handOver = SecondsSince(start);
     const LARGE_INTEGER painting = Now();
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     return {handOver, SecondsSince(painting)};
 }
@@ -41,9 +41,9 @@ Cost HandOver(InstallerDialog& view, const std::string& lines) {
 }  // namespace
 
 int main() {
-    g_moduleInstance = GetModuleHandleA(nullptr);
+    g_moduleInstance = GetModuleHandleW(nullptr);
     const int rounds = 10, batch = 250;
-    std::string many;
+    std::wstring many;
     for (int i = 0; i < batch; ++i) many += kLine;
     std::vector<double> one[2], lots[2];
     InstallerDialog view;

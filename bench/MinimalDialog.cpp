@@ -17,5 +17,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         WCHAR caption[16];
     } dialog = {{WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | DS_CENTER, 0, 0, 0, 0, 277, 206},
                 0, 0, L"Minimal dialog"};
-    return static_cast<int>(DialogBoxIndirectParamA(instance, &dialog.header, nullptr, Proc, 0));
+    return static_cast<int>(DialogBoxIndirectParamW(instance, &dialog.header, nullptr, Proc, 0));
 }

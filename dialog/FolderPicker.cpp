@@ -6,23 +6,23 @@
 #include "resources/ResourceIds.h"
 
 INT_PTR InstallerDialog::OnBrowse() {
-    char displayName[MAX_PATH];
-    BROWSEINFOA request = {};
+    wchar_t displayName[MAX_PATH];
+    BROWSEINFOW request = {};
     request.hwndOwner = GetActiveWindow();
     request.pszDisplayName = displayName;  // filled by the picker, not used
     request.ulFlags = BIF_RETURNONLYFSDIRS;
 
-    LPITEMIDLIST chosen = SHBrowseForFolderA(&request);
+    LPITEMIDLIST chosen = SHBrowseForFolderW(&request);
     if (chosen == nullptr) return 0;  // cancelled: the field keeps its text
 
     ShortPath folder;
-    const BOOL converted = SHGetPathFromIDListA(chosen, folder.text);
+    const BOOL converted = SHGetPathFromIDListW(chosen, folder.text);
     IMalloc* allocator = nullptr;
     if (SUCCEEDED(SHGetMalloc(&allocator))) {
         allocator->Free(chosen);
         allocator->Release();
     }
     // A choice without a file-system path leaves the field as it was.
-    if (converted) SetDlgItemTextA(window_, IDC_DESTINATION, folder.text);
+    if (converted) SetDlgItemTextW(window_, IDC_DESTINATION, folder.text);
     return 0;
 }

@@ -8,12 +8,12 @@
 HINSTANCE g_moduleInstance = nullptr;
 
 namespace {
-// Room for the information text; LoadStringA is offered one byte less.
+// Room for the information text, in UTF-16 units; LoadStringW is offered one less.
 constexpr int kTextCapacity = 16384;
 
 // Icon 128 at the size the system gives for the two metrics. The caller owns it.
 HICON LoadInstallerIcon(int widthMetric, int heightMetric) {
-    return static_cast<HICON>(LoadImageA(g_moduleInstance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
+    return static_cast<HICON>(LoadImageW(g_moduleInstance, MAKEINTRESOURCEW(IDI_INSTALLER), IMAGE_ICON,
                                          GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric),
                                          LR_DEFAULTCOLOR));
 }
@@ -26,7 +26,7 @@ INT_PTR InstallerDialog::RunModal(HWND parent) {
     // call the dialog's controls could not be created there. It does nothing
     // else; later Windows load the DLL by themselves.
     InitCommonControls();
-    return DialogBoxParamA(g_moduleInstance, MAKEINTRESOURCEA(IDD_INSTALLER), parent, DialogProc,
+    return DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(IDD_INSTALLER), parent, DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }
 
@@ -34,9 +34,9 @@ INT_PTR CALLBACK InstallerDialog::DialogProc(HWND window, UINT message, WPARAM w
     if (message == WM_INITDIALOG) {
         auto* dialog = reinterpret_cast<InstallerDialog*>(lParam);
         dialog->window_ = window;
-        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
     }
-    auto* dialog = reinterpret_cast<InstallerDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    auto* dialog = reinterpret_cast<InstallerDialog*>(GetWindowLongPtrW(window, DWLP_USER));
     if (dialog == nullptr) return FALSE;  // messages before WM_INITDIALOG
     return dialog->HandleMessage(message, wParam);
 }
@@ -64,27 +64,27 @@ INT_PTR InstallerDialog::OnInitDialog() {
 
     // results ignored: a missing icon leaves the platform's default.
     bigIcon_ = LoadInstallerIcon(SM_CXICON, SM_CYICON);
-    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
     smallIcon_ = LoadInstallerIcon(SM_CXSMICON, SM_CYSMICON);
-    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
     // The edit control's default limit (about 30,000 characters) would stop the
     // log after roughly a thousand copied files.
-    SendMessageA(log_, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+    SendMessageW(log_, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
 
-    char format[kTextCapacity];
-    char information[kTextCapacity] = "";
+    wchar_t format[kTextCapacity];
+    wchar_t information[kTextCapacity] = L"";
     // Without the string the log starts empty; an unloaded buffer is never formatted.
-    if (LoadStringA(g_moduleInstance, IDS_INFORMATION, format, kTextCapacity - 1) > 0) {
-        wsprintfA(information, format, kMainProgramFile);
+    if (LoadStringW(g_moduleInstance, IDS_INFORMATION, format, kTextCapacity - 1) > 0) {
+        wsprintfW(information, format, kMainProgramFile);
     }
-    SetWindowTextA(log_, information);
-    SetWindowTextA(destination_, kDefaultDestination);
+    SetWindowTextW(log_, information);
+    SetWindowTextW(destination_, kDefaultDestination);
     return TRUE;  // the platform puts the focus on the first tab stop, the destination field
 }
 
 // The window no longer uses its icons once it is being destroyed. Icons from
-// LoadImageA without LR_SHARED belong to whoever loaded them.
+// LoadImageW without LR_SHARED belong to whoever loaded them.
 INT_PTR InstallerDialog::OnDestroy() {
     if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
     if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
@@ -115,11 +115,11 @@ void InstallerDialog::Centre() {
 
     HWND owner = GetWindow(window_, GW_OWNER);
     if (owner != nullptr) {
-        const LONG style = GetWindowLongA(owner, GWL_STYLE);
+        const LONG style = GetWindowLongW(owner, GWL_STYLE);
         if (!(style & WS_VISIBLE) || (style & WS_MINIMIZE)) owner = nullptr;
     }
     RECT area;
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     RECT reference = area;
     if (owner != nullptr) GetWindowRect(owner, &reference);
 
@@ -143,14 +143,14 @@ void InstallerDialog::Centre() {
 // a gathered line can wait until the next file has been copied; a fast copy
 // shows a batch per interval. A text that does not fit beside what was
 // gathered goes after it, never cut.
-void InstallerDialog::AppendLogText(const char* text) {
-    const int length = lstrlenA(text);
+void InstallerDialog::AppendLogText(const wchar_t* text) {
+    const int length = lstrlenW(text);
     if (pendingLength_ + length >= kPendingCapacity) HandOverLog();
     if (length >= kPendingCapacity) {
         WriteLogEnd(text);
         return;
     }
-    CopyMemory(pending_ + pendingLength_, text, length + 1);
+    CopyMemory(pending_ + pendingLength_, text, (length + 1) * sizeof(wchar_t));
     pendingLength_ += length;
     if (GetTickCount() - lastHandOver_ >= handOverInterval_) HandOverLog();
 }
@@ -161,11 +161,11 @@ void InstallerDialog::HandOverLog() {
     pendingLength_ = 0;
 }
 
-void InstallerDialog::WriteLogEnd(const char* text) {
+void InstallerDialog::WriteLogEnd(const wchar_t* text) {
     const DWORD start = GetTickCount();
-    const int end = GetWindowTextLengthA(log_);
-    SendMessageA(log_, EM_SETSEL, end, end);
-    SendMessageA(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+    const int end = GetWindowTextLengthW(log_);
+    SendMessageW(log_, EM_SETSEL, end, end);
+    SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
     lastHandOver_ = GetTickCount();
     handOverInterval_ = kHandOverCostFactor * (lastHandOver_ - start);
     if (handOverInterval_ < kMinHandOverIntervalMs) handOverInterval_ = kMinHandOverIntervalMs;
@@ -173,31 +173,31 @@ void InstallerDialog::WriteLogEnd(const char* text) {
 
 void InstallerDialog::PumpOneMessage() {
     MSG message;
-    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return;
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return;
     // Escape would otherwise reach the dialog; during the copy it does nothing.
     if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) return;
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
 }
 
-void InstallerDialog::SetDestinationReadOnly() { SendMessageA(destination_, EM_SETREADONLY, TRUE, 0); }
+void InstallerDialog::SetDestinationReadOnly() { SendMessageW(destination_, EM_SETREADONLY, TRUE, 0); }
 
 void InstallerDialog::DisableButton(int identifier) { EnableWindow(GetDlgItem(window_, identifier), FALSE); }
 
 void InstallerDialog::ClearLog() {
     HandOverLog();
-    SendMessageA(log_, EM_SETSEL, 0, -1);
-    SendMessageA(log_, EM_SCROLLCARET, 0, 0);
-    SendMessageA(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
+    SendMessageW(log_, EM_SETSEL, 0, -1);
+    SendMessageW(log_, EM_SCROLLCARET, 0, 0);
+    SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
 }
 
 void InstallerDialog::ReadDestination(ShortPath& buffer) {
-    GetDlgItemTextA(window_, IDC_DESTINATION, buffer.text, ShortPath::capacity - 1);
+    GetDlgItemTextW(window_, IDC_DESTINATION, buffer.text, ShortPath::capacity - 1);
 }
 
-void InstallerDialog::ShowMessage(const char* text, const char* caption) {
+void InstallerDialog::ShowMessage(const wchar_t* text, const wchar_t* caption) {
     HandOverLog();
-    MessageBoxA(window_, text, caption, MB_OK | MB_ICONINFORMATION);
+    MessageBoxW(window_, text, caption, MB_OK | MB_ICONINFORMATION);
 }
 
 void InstallerDialog::EndWithResult(int result) {

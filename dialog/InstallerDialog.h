@@ -17,13 +17,13 @@ public:
     // 2 after a cancel, -1 when the dialog cannot be created.
     INT_PTR RunModal(HWND parent);
 
-    void AppendLogText(const char* text) override;
+    void AppendLogText(const wchar_t* text) override;
     void PumpOneMessage() override;
     void SetDestinationReadOnly() override;
     void DisableButton(int identifier) override;
     void ClearLog() override;
     void ReadDestination(ShortPath& buffer) override;
-    void ShowMessage(const char* text, const char* caption) override;
+    void ShowMessage(const wchar_t* text, const wchar_t* caption) override;
     void EndWithResult(int result) override;
 
 private:
@@ -37,7 +37,7 @@ private:
     INT_PTR OnDestroy();
     void Centre();
     void HandOverLog();
-    void WriteLogEnd(const char* text);
+    void WriteLogEnd(const wchar_t* text);
 
     HWND window_ = nullptr;
     HWND destination_ = nullptr;  // control 1000
@@ -45,7 +45,8 @@ private:
     HICON bigIcon_ = nullptr;     // owned: loaded in OnInitDialog, destroyed with the window
     HICON smallIcon_ = nullptr;
 
-    // Log text gathered by AppendLogText and not yet handed to the log control.
+    // Log text gathered by AppendLogText and not yet handed to the log control,
+    // in UTF-16 units.
     // Under Wine every EM_REPLACESEL into a visible edit control costs several
     // milliseconds, whatever its size, so the copy hands lines over in batches:
     // the next one waits at least 50 ms, and at least nine times as long as the
@@ -54,7 +55,7 @@ private:
     static constexpr int kPendingCapacity = 16384;
     static constexpr DWORD kMinHandOverIntervalMs = 50;
     static constexpr DWORD kHandOverCostFactor = 9;
-    char pending_[kPendingCapacity] = "";
+    wchar_t pending_[kPendingCapacity] = L"";
     int pendingLength_ = 0;
     DWORD lastHandOver_ = 0;                             // GetTickCount of the last hand-over
     DWORD handOverInterval_ = kMinHandOverIntervalMs;  // ms from it to the next one

@@ -9,30 +9,30 @@ namespace {
 
 // The medium's own start-up files: its autorun description, its start program
 // and this installer.
-const char* const kExcludedNames[] = {"autorun.inf", "start.exe", "hd.exe"};
+const wchar_t* const kExcludedNames[] = {L"autorun.inf", L"start.exe", L"hd.exe"};
 
 // The excluded names are ASCII, so folding ASCII letters is exact; the
-// locale-aware lstrcmpiA would also ignore hyphens and apostrophes
+// locale-aware lstrcmpiW would also ignore hyphens and apostrophes
 // ("st-art.exe" would match "start.exe").
-bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
+bool EqualsIgnoringAsciiCase(const wchar_t* a, const wchar_t* b) {
     for (;; ++a, ++b) {
-        char x = *a, y = *b;
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        wchar_t x = *a, y = *b;
+        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
+        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
         if (x != y) return false;
-        if (x == '\0') return true;
+        if (x == L'\0') return true;
     }
 }
 
-bool IsExcludedFile(const char* name) {
-    for (const char* excluded : kExcludedNames) {
+bool IsExcludedFile(const wchar_t* name) {
+    for (const wchar_t* excluded : kExcludedNames) {
         if (EqualsIgnoringAsciiCase(name, excluded)) return true;
     }
     return false;
 }
 
-bool IsDotEntry(const char* name) {
-    return lstrcmpA(name, ".") == 0 || lstrcmpA(name, "..") == 0;
+bool IsDotEntry(const wchar_t* name) {
+    return lstrcmpW(name, L".") == 0 || lstrcmpW(name, L"..") == 0;
 }
 
 // Which folder a path names, independent of how the path spells it (case,
@@ -44,9 +44,9 @@ struct FolderIdentity {
     DWORD indexLow;
 };
 
-FolderIdentity IdentifyFolder(const char* path) {
+FolderIdentity IdentifyFolder(const wchar_t* path) {
     FolderIdentity identity = {};
-    HANDLE folder = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE folder = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE) return identity;
     BY_HANDLE_FILE_INFORMATION information;
@@ -65,26 +65,26 @@ bool SameFolder(const FolderIdentity& a, const FolderIdentity& b) {
            a.indexLow == b.indexLow;
 }
 
-// CopyFileA, and whether the copy is whole: the file must have the size its
-// listing entry gave. Under Wine, CopyFileA takes a read error on the source
+// CopyFileW, and whether the copy is whole: the file must have the size its
+// listing entry gave. Under Wine, CopyFileW takes a read error on the source
 // (a scratched disc) for the end of the file and reports success with a short
 // file. What a failed or short copy wrote is removed, so that no file looks
 // installed that is not (Windows' own copy deletes a partial destination when
-// cancelled). Only this copy's output goes: CopyFileA stamps what it writes
+// cancelled). Only this copy's output goes: CopyFileW stamps what it writes
 // with the source's last-write time, under Wine also when it fails half-way.
 // A file without that stamp, or of the right size, was there before and was
 // not touched (an earlier installation's, or the user's): it stays.
-bool CopyWholeFile(const char* source, const char* destination, const WIN32_FIND_DATAA& entry) {
-    const bool reported = CopyFileA(source, destination, FALSE) != FALSE;
+bool CopyWholeFile(const wchar_t* source, const wchar_t* destination, const WIN32_FIND_DATAW& entry) {
+    const bool reported = CopyFileW(source, destination, FALSE) != FALSE;
     WIN32_FILE_ATTRIBUTE_DATA copy;
-    if (!GetFileAttributesExA(destination, GetFileExInfoStandard, &copy)) return false;
+    if (!GetFileAttributesExW(destination, GetFileExInfoStandard, &copy)) return false;
     if (copy.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
     const bool whole = copy.nFileSizeLow == entry.nFileSizeLow && copy.nFileSizeHigh == entry.nFileSizeHigh;
     if (reported && whole) return true;
     if (!whole && (reported || CompareFileTime(&copy.ftLastWriteTime, &entry.ftLastWriteTime) == 0)) {
         // A copy from a CD is read-only, which would keep it from being deleted.
-        SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(destination);
+        SetFileAttributesW(destination, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(destination);
     }
     return false;
 }
@@ -93,17 +93,17 @@ bool CopyWholeFile(const char* source, const char* destination, const WIN32_FIND
 // `destinationRoot` is the folder the whole copy goes into:
 // when it lies inside the source tree the listing meets it, and it is skipped so
 // the copy never copies its own output.
-bool CopyLevel(InstallerView& view, const char* source, const char* destination,
+bool CopyLevel(InstallerView& view, const wchar_t* source, const wchar_t* destination,
                const FolderIdentity& destinationRoot) {
     LongPath sourceFolder = {};
     LongPath sourceEntry;
     ShortPath destinationChild;
     // A source over 1023 characters cannot be listed without cutting it short.
     if (!CopyPath(sourceFolder, source)) return false;
-    if (!JoinPath(sourceEntry, sourceFolder.text, "*.*")) return false;
+    if (!JoinPath(sourceEntry, sourceFolder.text, L"*.*")) return false;
 
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA(sourceEntry.text, &entry);
+    WIN32_FIND_DATAW entry;
+    HANDLE listing = FindFirstFileW(sourceEntry.text, &entry);
     // Only an empty drive root lists nothing at all, not even "." and "..".
     // Any other failure (a folder gone since its parent was listed, a disc
     // taken out or unreadable) would leave files out of an install reported
@@ -112,7 +112,7 @@ bool CopyLevel(InstallerView& view, const char* source, const char* destination,
 
     bool copied = true;
     do {
-        const char* name = entry.cFileName;
+        const wchar_t* name = entry.cFileName;
         const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (isFolder ? !IsDotEntry(name) : !IsExcludedFile(name)) {
             // An entry whose paths do not fit their buffers counts as a failed copy.
@@ -136,13 +136,13 @@ bool CopyLevel(InstallerView& view, const char* source, const char* destination,
                 }
                 // result ignored: files from a CD arrive read-only; if this fails the
                 // copy itself still succeeded.
-                SetFileAttributesA(destinationChild.text, FILE_ATTRIBUTE_NORMAL);
+                SetFileAttributesW(destinationChild.text, FILE_ATTRIBUTE_NORMAL);
                 view.AppendLogText(destinationChild.text);
-                view.AppendLogText("\r\n");
+                view.AppendLogText(L"\r\n");
             }
         }
         view.PumpOneMessage();
-    } while (FindNextFileA(listing, &entry));
+    } while (FindNextFileW(listing, &entry));
     // A listing that breaks off before its end leaves the rest of the folder uncopied.
     if (copied && GetLastError() != ERROR_NO_MORE_FILES) copied = false;
 
@@ -152,11 +152,11 @@ bool CopyLevel(InstallerView& view, const char* source, const char* destination,
 
 }  // namespace
 
-bool CopyTree(InstallerView& view, const char* source, const char* destination) {
+bool CopyTree(InstallerView& view, const wchar_t* source, const wchar_t* destination) {
     MakeDirectoryChain(destination);
     const FolderIdentity destinationRoot = IdentifyFolder(destination);
     // Copying a folder onto itself would read and write every file at once;
-    // Windows' CopyFileA refuses that for the first file, so it is a failed copy.
+    // Windows' CopyFileW refuses that for the first file, so it is a failed copy.
     if (SameFolder(IdentifyFolder(source), destinationRoot)) return false;
     return CopyLevel(view, source, destination, destinationRoot);
 }

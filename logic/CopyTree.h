@@ -7,4 +7,4 @@ class InstallerView;
 // hd.exe) at every depth. Logs each copied file's destination path and pumps one
 // window message per listing entry through `view`. Stops at the first file that
 // cannot be copied and returns false; files copied before it stay.
-bool CopyTree(InstallerView& view, const char* source, const char* destination);
+bool CopyTree(InstallerView& view, const wchar_t* source, const wchar_t* destination);

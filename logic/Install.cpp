@@ -7,15 +7,15 @@
 #include "logic/InstallerView.h"
 #include "logic/PathHelpers.h"
 
-const char kMainProgramFile[] = "zel_or.exe";
-const char kDefaultDestination[] = "C:\\ZelOr";
-const char kShortcutName[] = "Орвента";
-const char kCompletionMessage[] =
-    "Установка программы Зеларит:Орвента завершена\r\n\r\n"
-    "Для запуска используйте ярлык на рабочем столе или файл %s, находящийся в папке назначения.";
-const char kCompletionCaption[] = "Работа завершена";
-const char kEmptyDestinationMessage[] = "Укажите папку назначения.";
-const char kInstallerCaption[] = INSTALLER_CAPTION;
+const wchar_t kMainProgramFile[] = L"zel_or.exe";
+const wchar_t kDefaultDestination[] = L"C:\\ZelOr";
+const wchar_t kShortcutName[] = L"Орвента";
+const wchar_t kCompletionMessage[] =
+    L"Установка программы Зеларит:Орвента завершена\r\n\r\n"
+    L"Для запуска используйте ярлык на рабочем столе или файл %s, находящийся в папке назначения.";
+const wchar_t kCompletionCaption[] = L"Работа завершена";
+const wchar_t kEmptyDestinationMessage[] = L"Укажите папку назначения.";
+const wchar_t kInstallerCaption[] = L"" INSTALLER_CAPTION;
 
 namespace {
 
@@ -27,32 +27,43 @@ using DesktopPath = PathText<kDesktopPathCapacity>;
 // path cut short would name some other folder.
 bool FindSourceFolder(ShortPath& folder) {
     const DWORD size = ShortPath::capacity - 1;
-    const DWORD length = GetModuleFileNameA(GetModuleHandleA(nullptr), folder.text, size);
+    const DWORD length = GetModuleFileNameW(GetModuleHandleW(nullptr), folder.text, size);
     if (length == 0 || length >= size) return false;
-    char* lastSeparator = FindLastChar(folder.text, '\\');
-    if (lastSeparator != nullptr) *lastSeparator = '\0';
+    wchar_t* lastSeparator = FindLastChar(folder.text, L'\\');
+    if (lastSeparator != nullptr) *lastSeparator = L'\0';
     return true;
 }
 
 // Extends the desktop folder in `path` to "<folder>\Орвента.lnk"; false when
 // that does not fit.
 bool AppendShortcutName(DesktopPath& path) {
-    const char extension[] = ".lnk";
-    const int length = lstrlenA(path.text) + 1 + lstrlenA(kShortcutName) + lstrlenA(extension);
+    const wchar_t extension[] = L".lnk";
+    const int length = lstrlenW(path.text) + 1 + lstrlenW(kShortcutName) + lstrlenW(extension);
     if (length >= DesktopPath::capacity) return false;
-    lstrcatA(path.text, "\\");
-    lstrcatA(path.text, kShortcutName);
-    lstrcatA(path.text, extension);
+    lstrcatW(path.text, L"\\");
+    lstrcatW(path.text, kShortcutName);
+    lstrcatW(path.text, extension);
     return true;
 }
 
-void StartProgram(const char* path) {
-    // Quoted, so that a destination such as C:\Program Files\ZelOr cannot make
-    // WinExec try C:\Program.exe first.
-    char command[ShortPath::capacity + 2];
-    wsprintfA(command, "\"%s\"", path);
+// Starts the installed program as WinExec did, which has no wide form: by its
+// quoted path (a destination such as C:\Program Files\ZelOr must not make
+// Windows try C:\Program.exe), shown normally, in the installer's current
+// folder. Like WinExec, it returns once the program waits for input, or after
+// 30 s, so that the start looks to the user as it always has.
+void StartProgram(const wchar_t* path) {
+    wchar_t command[ShortPath::capacity + 2];
+    wsprintfW(command, L"\"%s\"", path);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION started;
     // result ignored: a program that does not start is not reported.
-    WinExec(command, SW_SHOWNORMAL);
+    if (!CreateProcessW(path, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) return;
+    WaitForInputIdle(started.hProcess, 30000);
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
 }
 
 }  // namespace
@@ -60,8 +71,8 @@ void StartProgram(const char* path) {
 void RunInstall(InstallerView& view) {
     ShortPath typed;
     view.ReadDestination(typed);
-    char* const destination = TrimSpaces(typed.text);
-    if (*destination == '\0') {
+    wchar_t* const destination = TrimSpaces(typed.text);
+    if (*destination == L'\0') {
         // An empty destination would name the root of the current drive.
         view.ShowMessage(kEmptyDestinationMessage, kInstallerCaption);
         return;
@@ -73,7 +84,7 @@ void RunInstall(InstallerView& view) {
     view.DisableButton(IDCANCEL);
     view.DisableButton(IDC_BROWSE);
     view.ClearLog();
-    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
 
     // Holds the source folder, later the main program path.
     ShortPath program;
@@ -82,12 +93,12 @@ void RunInstall(InstallerView& view) {
     // Holds the completion message, later the desktop folder and the shortcut path.
     DesktopPath text;
     if (copied) {
-        wsprintfA(text.text, kCompletionMessage, kMainProgramFile);
+        wsprintfW(text.text, kCompletionMessage, kMainProgramFile);
         view.ShowMessage(text.text, kCompletionCaption);
     }
 
     const bool programFits = JoinPath(program, destination, kMainProgramFile);
-    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     view.EndWithResult(IDOK);
 
     if (!programFits || !FileExists(program.text)) return;

@@ -2,14 +2,14 @@
 
 class InstallerView;
 
-// Install constants. Texts are Windows-1251 in the program.
-extern const char kMainProgramFile[];     // "zel_or.exe"
-extern const char kDefaultDestination[];  // "C:\ZelOr"
-extern const char kShortcutName[];        // "Орвента"
-extern const char kCompletionMessage[];   // wsprintfA format, %s = main program file
-extern const char kCompletionCaption[];
-extern const char kEmptyDestinationMessage[];
-extern const char kInstallerCaption[];
+// Install constants, UTF-16 in the program.
+extern const wchar_t kMainProgramFile[];     // "zel_or.exe"
+extern const wchar_t kDefaultDestination[];  // "C:\ZelOr"
+extern const wchar_t kShortcutName[];        // "Орвента"
+extern const wchar_t kCompletionMessage[];   // wsprintfW format, %s = main program file
+extern const wchar_t kCompletionCaption[];
+extern const wchar_t kEmptyDestinationMessage[];
+extern const wchar_t kInstallerCaption[];
 
 // What "Извлечь" does: freezes the dialog, copies the folder of the running
 // program into the destination typed in the dialog, reports completion, ends

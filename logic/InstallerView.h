@@ -9,7 +9,7 @@
 class InstallerView {
 public:
     // Adds `text` at the end of the log.
-    virtual void AppendLogText(const char* text) = 0;
+    virtual void AppendLogText(const wchar_t* text) = 0;
     // Handles at most one pending window message; Escape key-downs are dropped.
     virtual void PumpOneMessage() = 0;
     // Makes the destination field read-only.
@@ -21,7 +21,7 @@ public:
     // Copies the destination field's text, at most 258 characters, into `buffer`.
     virtual void ReadDestination(ShortPath& buffer) = 0;
     // Shows an information box owned by the dialog and waits until it is closed.
-    virtual void ShowMessage(const char* text, const char* caption) = 0;
+    virtual void ShowMessage(const wchar_t* text, const wchar_t* caption) = 0;
     // Ends the modal dialog with `result`.
     virtual void EndWithResult(int result) = 0;
 

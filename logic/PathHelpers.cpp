@@ -2,71 +2,71 @@
 
 #include <windows.h>
 
-char* FindLastChar(char* text, char c) {
-    for (int i = lstrlenA(text) - 1; i >= 0; --i) {
+wchar_t* FindLastChar(wchar_t* text, wchar_t c) {
+    for (int i = lstrlenW(text) - 1; i >= 0; --i) {
         if (text[i] == c) return text + i;
     }
     return nullptr;
 }
 
-char* SkipLeadingSpaces(char* text) {
+wchar_t* SkipLeadingSpaces(wchar_t* text) {
     if (text == nullptr) return nullptr;
-    while (*text == ' ') ++text;
+    while (*text == L' ') ++text;
     return text;
 }
 
-char* CutTrailingSpaces(char* text) {
+wchar_t* CutTrailingSpaces(wchar_t* text) {
     if (text == nullptr) return nullptr;
-    int length = lstrlenA(text);
-    while (length > 0 && text[length - 1] == ' ') text[--length] = '\0';
+    int length = lstrlenW(text);
+    while (length > 0 && text[length - 1] == L' ') text[--length] = L'\0';
     return text;
 }
 
-char* TrimSpaces(char* text) {
+wchar_t* TrimSpaces(wchar_t* text) {
     return SkipLeadingSpaces(CutTrailingSpaces(text));
 }
 
-bool JoinPath(char* out, int capacity, const char* folder, const char* name) {
-    // wsprintfA writes at most 1024 bytes whatever the buffer, so the length is
+bool JoinPath(wchar_t* out, int capacity, const wchar_t* folder, const wchar_t* name) {
+    // wsprintfW writes at most 1024 units whatever the buffer, so the length is
     // checked against the real capacity before anything is written.
-    const int length = lstrlenA(folder) + 1 + lstrlenA(name);
+    const int length = lstrlenW(folder) + 1 + lstrlenW(name);
     if (length >= capacity || length >= 1024) {
-        if (capacity > 0) out[0] = '\0';
+        if (capacity > 0) out[0] = L'\0';
         return false;
     }
-    wsprintfA(out, "%s\\%s", folder, name);
+    wsprintfW(out, L"%s\\%s", folder, name);
     return true;
 }
 
-void MakeDirectoryChain(const char* path) {
+void MakeDirectoryChain(const wchar_t* path) {
     ShortPath chain;
     if (!CopyPath(chain, path)) return;
-    char* const text = chain.text;
+    wchar_t* const text = chain.text;
 
     // A drive root is never created by itself; a network path starts with its
     // server name, which the first attempt names as \\server.
     int start = 0;
-    if (text[0] != '\0' && text[1] == ':' && text[2] == '\\') {
+    if (text[0] != L'\0' && text[1] == L':' && text[2] == L'\\') {
         start = 3;
-    } else if (text[0] == '\\' && text[1] == '\\') {
+    } else if (text[0] == L'\\' && text[1] == L'\\') {
         start = 2;
-        while (text[start] != '\0' && text[start] != '\\') ++start;
+        while (text[start] != L'\0' && text[start] != L'\\') ++start;
     }
 
     // results ignored: existing folders, server and share prefixes and real
     // failures all look the same here.
-    for (int i = start; text[i] != '\0'; ++i) {
-        if (text[i] != '\\') continue;
-        text[i] = '\0';
-        CreateDirectoryA(text, nullptr);
-        text[i] = '\\';
+    for (int i = start; text[i] != L'\0'; ++i) {
+        if (text[i] != L'\\') continue;
+        text[i] = L'\0';
+        CreateDirectoryW(text, nullptr);
+        text[i] = L'\\';
     }
-    CreateDirectoryA(text, nullptr);
+    CreateDirectoryW(text, nullptr);
 }
 
-bool FileExists(const char* path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
+bool FileExists(const wchar_t* path) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(path, &found);
     if (search == INVALID_HANDLE_VALUE) return false;
     FindClose(search);
     return true;

@@ -2,42 +2,42 @@
 
 #include "logic/PathText.h"
 
-// Position of the last `c` in `text`, or nullptr. Bytes compare exactly.
-char* FindLastChar(char* text, char c);
+// Position of the last `c` in `text`, or nullptr. Units compare exactly.
+wchar_t* FindLastChar(wchar_t* text, wchar_t c);
 
-// First character that is not a space (0x20 only; tabs are kept). nullptr in, nullptr out.
-char* SkipLeadingSpaces(char* text);
+// First character that is not a space (U+0020 only; tabs are kept). nullptr in, nullptr out.
+wchar_t* SkipLeadingSpaces(wchar_t* text);
 
 // Overwrites trailing spaces with terminators, in place. nullptr in, nullptr out.
-char* CutTrailingSpaces(char* text);
+wchar_t* CutTrailingSpaces(wchar_t* text);
 
 // Cuts trailing spaces in place and returns the position past the leading ones;
 // the buffer itself still begins with them.
-char* TrimSpaces(char* text);
+wchar_t* TrimSpaces(wchar_t* text);
 
 // Writes "folder\name" into `out`. No separator is added or removed beyond the
-// one between them. When the joined text does not fit `capacity` bytes, `out`
+// one between them. When the joined text does not fit `capacity` units, `out`
 // becomes the empty text and the result is false.
-bool JoinPath(char* out, int capacity, const char* folder, const char* name);
+bool JoinPath(wchar_t* out, int capacity, const wchar_t* folder, const wchar_t* name);
 
 template <int Capacity>
-bool JoinPath(PathText<Capacity>& out, const char* folder, const char* name) {
+bool JoinPath(PathText<Capacity>& out, const wchar_t* folder, const wchar_t* name) {
     return JoinPath(out.text, Capacity, folder, name);
 }
 
 // Copies `text` into `out`; false (and `out` empty) when it does not fit.
 template <int Capacity>
-bool CopyPath(PathText<Capacity>& out, const char* text) {
+bool CopyPath(PathText<Capacity>& out, const wchar_t* text) {
     int length = 0;
-    while (text[length] != '\0') {
+    while (text[length] != L'\0') {
         if (length == Capacity - 1) {
-            out.text[0] = '\0';
+            out.text[0] = L'\0';
             return false;
         }
         out.text[length] = text[length];
         ++length;
     }
-    out.text[length] = '\0';
+    out.text[length] = L'\0';
     return true;
 }
 
@@ -45,7 +45,7 @@ bool CopyPath(PathText<Capacity>& out, const char* text) {
 // never created by itself, and a network path starts at its \\server prefix.
 // Paths over 259 characters are ignored. Failures pass silently: a missing
 // destination shows up later as a failing file copy.
-void MakeDirectoryChain(const char* path);
+void MakeDirectoryChain(const wchar_t* path);
 
-// True when FindFirstFileA finds anything for `path` (file, folder or wildcard match).
-bool FileExists(const char* path);
+// True when FindFirstFileW finds anything for `path` (file, folder or wildcard match).
+bool FileExists(const wchar_t* path);

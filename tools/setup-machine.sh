@@ -18,7 +18,7 @@ packages=(
   xvfb xauth x11-utils imagemagick
   locales python3
   liblnk-utils libimage-exiftool-perl icoutils
-  xorriso genisoimage
+  xorriso
   openssl osslsigncode
   python3-fusepy
 )
@@ -47,13 +47,18 @@ if ((${#missing[@]})); then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# Wine takes the ANSI code page from the locale; without ru_RU.UTF-8 generated,
-# Cyrillic file names cannot be created.
-if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
-  $SUDO sed -i 's/^# *\(ru_RU.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
-  $SUDO locale-gen >/dev/null
-fi
+# Wine takes the ANSI code page from the locale, and the file names' encoding
+# from it too: without a locale generated, names outside ASCII cannot be
+# created. Russian (1251) for every test, Japanese (932) for the end-to-end
+# run on a double-byte code page; C.UTF-8 (1252) is built in.
+generate=0
+for wanted in ru_RU ja_JP; do
+  locale -a 2>/dev/null | grep -qi "^$wanted\.utf-\?8\$" && continue
+  $SUDO sed -i "s/^# *\($wanted.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+  grep -q "^$wanted.UTF-8 UTF-8" /etc/locale.gen || echo "$wanted.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+  generate=1
+done
+[ $generate = 0 ] || $SUDO locale-gen >/dev/null
 
 # Where the kernel runs no 32-bit code, 32-bit programs (Wine's 32-bit loader
 # among them) run under qemu-i386 through binfmt_misc. The F flag opens the

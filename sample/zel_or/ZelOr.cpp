@@ -4,7 +4,7 @@
 
 namespace {
 
-char g_message[MAX_PATH + 128];
+wchar_t g_message[MAX_PATH + 128];
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -16,7 +16,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         InflateRect(&area, -12, -12);
         SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
-        DrawTextA(dc, g_message, -1, &area, DT_LEFT | DT_WORDBREAK);
+        DrawTextW(dc, g_message, -1, &area, DT_LEFT | DT_WORDBREAK);
         EndPaint(window, &paint);
         return 0;
     }
@@ -24,33 +24,33 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         PostQuitMessage(0);
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-    char folder[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) folder[0] = '\0';
-    for (int i = lstrlenA(folder) - 1; i >= 0 && folder[i] != '\\'; --i) folder[i] = '\0';
-    wsprintfA(g_message, "Зеларит:Орвента установлена и работает.\r\n\r\nПапка программы: %s", folder);
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
+    wchar_t folder[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) folder[0] = L'\0';
+    for (int i = lstrlenW(folder) - 1; i >= 0 && folder[i] != L'\\'; --i) folder[i] = L'\0';
+    wsprintfW(g_message, L"Зеларит:Орвента установлена и работает.\r\n\r\nПапка программы: %s", folder);
 
-    WNDCLASSA windowClass = {};
+    WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = "ZelOrSample";
-    RegisterClassA(&windowClass);
+    windowClass.lpszClassName = L"ZelOrSample";
+    RegisterClassW(&windowClass);
 
-    HWND window = CreateWindowA("ZelOrSample", "Орвента", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    HWND window = CreateWindowW(L"ZelOrSample", L"Орвента", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                 CW_USEDEFAULT, 460, 160, nullptr, nullptr, instance, nullptr);
     ShowWindow(window, show);
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     return 0;
 }

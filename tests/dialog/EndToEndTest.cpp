@@ -1,7 +1,9 @@
 // Drives the real HD.EXE from outside, as a user would: started from the root
 // of drive N: (a medium laid out by run-end-to-end.sh), found by its caption,
 // read and pressed through window messages, judged by its exit code and by
-// what it left on disk.
+// what it left on disk. run-end-to-end.sh runs it under several ANSI code
+// pages (HD_EXPECT_ACP names the one it must be); what HD.EXE shows, installs
+// and starts must be the same under each.
 #include <windows.h>
 #include <psapi.h>
 
@@ -27,10 +29,10 @@ std::vector<std::string> Modules(HANDLE process) {
     std::vector<std::string> paths;
     if (!EnumProcessModules(process, modules, sizeof modules, &bytes)) return paths;
     for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
-        char path[MAX_PATH] = "";
-        GetModuleFileNameExA(process, modules[i], path, MAX_PATH);
-        CharLowerA(path);
-        paths.push_back(path);
+        wchar_t path[MAX_PATH] = L"";
+        GetModuleFileNameExW(process, modules[i], path, MAX_PATH);
+        CharLowerW(path);
+        paths.push_back(Narrow(path));
     }
     return paths;
 }
@@ -51,7 +53,7 @@ std::vector<std::string> MediumFilesToInstall() {
 // How many files the copy has logged so far: lines of the log once "Извлечь"
 // has frozen the field and cleared the log, -1 before.
 int LoggedFiles(const Installer& installer) {
-    if (!(GetWindowLongA(installer.Control(1000), GWL_STYLE) & ES_READONLY)) return -1;
+    if (!(GetWindowLongW(installer.Control(1000), GWL_STYLE) & ES_READONLY)) return -1;
     const std::string log = TextOf(installer.Control(1003));
     return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
 }
@@ -73,6 +75,17 @@ bool WaitUntilLogged(const Installer& installer, int lines) {
 constexpr int kLinesBeforeInterrupting = 5;
 constexpr int kPumpsToHandleIt = 50;
 
+// `text` as it comes back from the ANSI code page: what a program that keeps
+// it in that code page (with the system's best-fit conversion) ends up with.
+std::string ThroughAnsiCodePage(const std::string& text) {
+    const std::wstring wide = Wide(text);
+    char ansi[1024] = "";
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
+    wchar_t back[1024] = L"";
+    MultiByteToWideChar(CP_ACP, 0, ansi, -1, back, 1024);
+    return Narrow(back);
+}
+
 class EndToEndTest : public ::testing::Test {
 protected:
     InstallScene scene{"end-to-end"};
@@ -80,6 +93,10 @@ protected:
 
     void SetUp() override {
         if (!Exists("N:\\HD.EXE")) GTEST_SKIP() << "no medium at N: (run through run-end-to-end.sh)";
+        const std::string expected = Environment("HD_EXPECT_ACP");
+        if (!expected.empty()) {
+            ASSERT_EQ(expected, std::to_string(GetACP())) << "the run's code page did not take";
+        }
         RemoveTree(defaultDestination);
     }
     void TearDown() override { RemoveTree(defaultDestination); }
@@ -87,7 +104,7 @@ protected:
     // Types `destination` and presses Enter in the field; true once the copy
     // is under way.
     static bool StartCopy(const Installer& installer, const std::string& destination) {
-        SendMessageA(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
+        SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(destination).c_str()));
         PostMessageA(installer.Control(1000), WM_KEYDOWN, VK_RETURN, 0);
         return WaitUntilLogged(installer, kLinesBeforeInterrupting);
     }
@@ -96,6 +113,11 @@ protected:
 TEST_F(EndToEndTest, ShowsTheDialogCentredWithItsTextsAndFocus) {
     Installer installer("N:\\");
     ASSERT_NE(nullptr, installer.dialog);
+    EXPECT_EQ(shown::kCaption, TextOf(installer.dialog));
+    EXPECT_EQ(shown::kLabel, TextOf(FindWindowExW(installer.dialog, nullptr, L"Static", nullptr)));
+    EXPECT_EQ(shown::kBrowse, TextOf(installer.Control(1001)));
+    EXPECT_EQ(shown::kExtract, TextOf(installer.Control(IDOK)));
+    EXPECT_EQ(shown::kCancel, TextOf(installer.Control(IDCANCEL)));
     EXPECT_EQ(shown::kInformation, TextOf(installer.Control(1003)));
     EXPECT_EQ(defaultDestination, TextOf(installer.Control(1000)));
 
@@ -106,7 +128,7 @@ TEST_F(EndToEndTest, ShowsTheDialogCentredWithItsTextsAndFocus) {
 
     RECT window, area;
     GetWindowRect(installer.dialog, &window);
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     EXPECT_TRUE(window.left >= area.left && window.top >= area.top && window.right <= area.right &&
                 window.bottom <= area.bottom);
     const int width = window.right - window.left, height = window.bottom - window.top;
@@ -171,7 +193,8 @@ TEST_F(EndToEndTest, EveryWayOfCancellingExitsWithTwoAndWritesNothing) {
 TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
     Installer installer("N:\\");
     ASSERT_NE(nullptr, installer.dialog);
-    const std::string destination = scene.scratch / "Program Files\\Zel Or";
+    // Letters that no one ANSI code page holds together, and a space.
+    const std::string destination = scene.scratch / "Jürgen\\Программы\\Zel Or";
     ASSERT_TRUE(StartCopy(installer, destination)) << "the copy was not under way";
     // A cancel command during the copy (Wine's close box sends one even with
     // "Отмена" disabled) must neither end nor hide the dialog.
@@ -185,7 +208,7 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
     EXPECT_EQ(shown::kCompletion, MessageBoxText(box));
 
     // Frozen while the box is up: field read-only, every button disabled.
-    EXPECT_TRUE(GetWindowLongA(installer.Control(1000), GWL_STYLE) & ES_READONLY);
+    EXPECT_TRUE(GetWindowLongW(installer.Control(1000), GWL_STYLE) & ES_READONLY);
     for (int id : {IDOK, IDCANCEL, 1001}) EXPECT_FALSE(IsWindowEnabled(installer.Control(id))) << id;
     // One log line per copied file, each the file's destination path.
     const std::vector<std::string> expected = MediumFilesToInstall();
@@ -197,11 +220,25 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
     EXPECT_EQ(1u, installer.ExitCode());
 
     EXPECT_EQ(expected, ListFiles(destination));
+    for (const std::string& file : expected) {
+        EXPECT_TRUE(ReadFile("N:\\" + file) == ReadFile(destination + "\\" + file)) << file << " differs";
+    }
     EXPECT_EQ(0u, Attributes(destination + "\\data\\deep\\readonly.txt") & FILE_ATTRIBUTE_READONLY);
 
+    // Wine's link object keeps the target only in the ANSI code page, so
+    // letters outside it arrive as what that code page makes of them; Windows'
+    // keeps the target in UTF-16. The link's name is the file system's: whole.
+    const std::string target = ThroughAnsiCodePage(destination + "\\zel_or.exe");
     const ShellLinkFields link = scene.ReadShortcut();
     EXPECT_TRUE(link.loaded);
-    EXPECT_EQ(destination + "\\zel_or.exe", link.target);
+    EXPECT_EQ(target, link.target);
+    // For run-end-to-end.sh, which reads the link with lnkinfo: the link, and
+    // the code page and the target it must show.
+    const std::string keep = Environment("HD_KEEP_SHORTCUT");
+    if (!keep.empty()) {
+        EXPECT_TRUE(CopyOneFile(scene.shortcut, keep + ".lnk"));
+        WriteFile(keep + ".expected", std::to_string(GetACP()) + "\n" + target + "\n");
+    }
 
     for (int i = 0; i < 200 && scene.ReadStartRecord() == "<missing>"; ++i) Sleep(50);
     const std::string started = scene.ReadStartRecord();

@@ -23,11 +23,11 @@ struct PickerSearch {
 // The picker: any visible dialog of this process other than the installer's.
 BOOL CALLBACK FindPicker(HWND window, LPARAM context) {
     PickerSearch& search = *reinterpret_cast<PickerSearch*>(context);
-    char className[32] = "";
-    GetClassNameA(window, className, sizeof className);
+    wchar_t className[32] = L"";
+    GetClassNameW(window, className, 32);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId() && window != search.dialog && lstrcmpA(className, "#32770") == 0 &&
+    if (process == GetCurrentProcessId() && window != search.dialog && lstrcmpW(className, L"#32770") == 0 &&
         IsWindowVisible(window)) {
         search.found = window;
         return FALSE;
@@ -46,40 +46,40 @@ HWND Picker(HWND dialog) {
 // The picker fills its tree after it appears and ignores a selection asked
 // for before that, so the script asks again until this holds.
 bool PickerShows(HWND picker, const std::string& path) {
-    HWND tree = FindWindowExA(picker, nullptr, "SysTreeView32", nullptr);
+    HWND tree = FindWindowExW(picker, nullptr, L"SysTreeView32", nullptr);
     if (tree == nullptr) return false;
-    HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
     if (item == nullptr) return false;
-    char label[MAX_PATH] = "";
-    TVITEMA query = {};
+    wchar_t label[MAX_PATH] = L"";
+    TVITEMW query = {};
     query.mask = TVIF_TEXT;
     query.hItem = item;
     query.pszText = label;
     query.cchTextMax = MAX_PATH;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query));
     std::string expected = path.substr(path.find_last_of('\\') + 1);
     if (expected.empty()) expected = path.substr(0, 2);
-    return std::string(label).find(expected) != std::string::npos;
+    return Narrow(label).find(expected) != std::string::npos;
 }
 
 // Presses "&Обзор", selects `pick` in the picker and presses OK; returns the
 // destination field once the picker has closed.
-std::string Browse(const char* pick) {
+std::string Browse(const std::string& pick) {
     int step = 0;
     std::string field;
     InstallerDialog view;
     const INT_PTR result = RunModalWithTicks([&] { return view.RunModal(nullptr); }, 100, 200, [&](HWND dialog) {
         switch (step) {
         case 0:
-            PostMessageA(dialog, WM_COMMAND, 1001, 0);
+            PostMessageW(dialog, WM_COMMAND, 1001, 0);
             step = 1;
             return false;
         case 1: {
             HWND picker = Picker(dialog);
             if (picker == nullptr) return false;
-            SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(pick));
+            SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(Wide(pick).c_str()));
             if (!PickerShows(picker, pick)) return false;  // not yet: ask again on the next tick
-            PostMessageA(picker, WM_COMMAND, IDOK, 0);
+            PostMessageW(picker, WM_COMMAND, IDOK, 0);
             step = 2;
             return false;
         }
@@ -97,7 +97,7 @@ std::string Browse(const char* pick) {
 class FolderPickerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_moduleInstance = GetModuleHandleA(nullptr);
+        g_moduleInstance = GetModuleHandleW(nullptr);
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     }
     void TearDown() override { CoUninitialize(); }
@@ -105,9 +105,10 @@ protected:
 
 TEST_F(FolderPickerTest, PutsTheChosenFolderInTheDestinationField) {
     ScratchFolder scratch("picker");
-    const std::string folder = scratch / "Программа";
+    // Letters of three scripts, which no one code page holds together.
+    const std::string folder = scratch / "Программа Jürgen Ελληνικά";
     MakeFolders(folder);
-    EXPECT_EQ(folder, Browse(folder.c_str()));
+    EXPECT_EQ(folder, Browse(folder));
 }
 
 TEST_F(FolderPickerTest, ADriveRootKeepsItsTrailingBackslash) {

@@ -12,6 +12,7 @@
 #include "logic/CopyTree.h"
 #include "support/DialogHarness.h"
 #include "support/FileTree.h"
+#include "support/GuardedPath.h"
 
 namespace {
 
@@ -31,9 +32,16 @@ void OnLiveDialog(const Scenario& scenario) {
     EXPECT_EQ(kEndedByScenario, result);
 }
 
+// `text` `count` times.
+std::string Repeated(const std::string& text, int count) {
+    std::string repeated;
+    for (int i = 0; i < count; ++i) repeated += text;
+    return repeated;
+}
+
 class InstallerViewTest : public ::testing::Test {
 protected:
-    void SetUp() override { g_moduleInstance = GetModuleHandleA(nullptr); }
+    void SetUp() override { g_moduleInstance = GetModuleHandleW(nullptr); }
 };
 
 // The log is handed to its control in batches; what it finally holds must be
@@ -44,14 +52,14 @@ TEST_F(InstallerViewTest, TheLogEndsHoldingExactlyWhatWasAppended) {
     OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
         view.ClearLog();
         for (int i = 0; i < 3000; ++i) {
-            const std::string path = "C:\\ZelOr\\данные\\файл" + std::to_string(i) + ".dat";
-            view.AppendLogText(path.c_str());
-            view.AppendLogText("\r\n");
+            const std::string path = "C:\\ZelOr\\данные\\Ελληνικά\\説明" + std::to_string(i) + ".dat";
+            view.AppendLogText(Wide(path).c_str());
+            view.AppendLogText(L"\r\n");
             appended += path + "\r\n";
             if (i == 1500) {
                 // Longer than anything gathered at once: handed over whole, never cut.
                 const std::string longText(20000, 'L');
-                view.AppendLogText(longText.c_str());
+                view.AppendLogText(Wide(longText).c_str());
                 appended += longText;
             }
         }
@@ -69,12 +77,12 @@ TEST_F(InstallerViewTest, ALineAfterAPauseShowsAtOnceAndAQuickOneJoinsTheNextBat
         HWND log = GetDlgItem(dialog, 1003);
         view.ClearLog();
         Sleep(kPauseMs);
-        view.AppendLogText("first\r\n");
+        view.AppendLogText(L"first\r\n");
         EXPECT_EQ("first\r\n", TextOf(log));
-        view.AppendLogText("second\r\n");
+        view.AppendLogText(L"second\r\n");
         EXPECT_EQ("first\r\n", TextOf(log));
         Sleep(kPauseMs);
-        view.AppendLogText("third\r\n");
+        view.AppendLogText(L"third\r\n");
         EXPECT_EQ("first\r\nsecond\r\nthird\r\n", TextOf(log));
     });
 }
@@ -85,7 +93,7 @@ std::string g_logUnderTheBox;
 // Run by the message box's own modal loop: reads the log while the box is up,
 // then closes the box.
 void CALLBACK ReadLogUnderTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND box = FindWindowA("#32770", "Проверка");
+    HWND box = FindWindowW(L"#32770", L"Проверка");
     if (box == nullptr) return;
     KillTimer(nullptr, timer);
     g_logUnderTheBox = TextOf(g_log);
@@ -98,10 +106,10 @@ TEST_F(InstallerViewTest, GatheredLinesAreShownBeforeAMessageBox) {
         g_log = GetDlgItem(dialog, 1003);
         view.ClearLog();
         Sleep(kPauseMs);
-        view.AppendLogText("shown\r\n");
-        view.AppendLogText("gathered\r\n");
+        view.AppendLogText(L"shown\r\n");
+        view.AppendLogText(L"gathered\r\n");
         SetTimer(nullptr, 0, 50, ReadLogUnderTheBox);
-        view.ShowMessage("Текст", "Проверка");
+        view.ShowMessage(L"Текст", L"Проверка");
     });
     EXPECT_EQ("shown\r\ngathered\r\n", g_logUnderTheBox);
 }
@@ -129,7 +137,7 @@ TEST_F(InstallerViewTest, ACopyThatStopsLeavesTheLinesOfEveryFileCopiedBeforeIt)
     WriteFile(medium + "\\c.txt", "x");
     OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
         view.ClearLog();
-        EXPECT_FALSE(CopyTree(view, medium.c_str(), destination.c_str()));
+        EXPECT_FALSE(CopyTree(view, Wide(medium).c_str(), Wide(destination).c_str()));
         view.EndWithResult(kEndedByScenario);
         EXPECT_EQ(expected, TextOf(GetDlgItem(dialog, 1003)));
     });
@@ -143,7 +151,7 @@ LRESULT CALLBACK SlowLog(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         ++g_replacements;
         Sleep(20);
     }
-    return CallWindowProcA(g_editProc, window, message, wParam, lParam);
+    return CallWindowProcW(g_editProc, window, message, wParam, lParam);
 }
 
 // Each hand-over to the slow log takes at least 20 ms, so the next one waits
@@ -156,11 +164,13 @@ TEST_F(InstallerViewTest, ASlowLogIsHandedOverAtMostEveryNineTimesItsCost) {
     OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
         HWND log = GetDlgItem(dialog, 1003);
         view.ClearLog();
+        // A wide procedure: an ANSI one on the Unicode log would have its text
+        // converted to the code page and back.
         g_editProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(log, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowLog)));
+            SetWindowLongPtrW(log, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowLog)));
         g_replacements = 0;
         const DWORD start = GetTickCount();
-        EXPECT_TRUE(CopyTree(view, medium.c_str(), destination.c_str()));
+        EXPECT_TRUE(CopyTree(view, Wide(medium).c_str(), Wide(destination).c_str()));
         view.EndWithResult(kEndedByScenario);
         elapsed = GetTickCount() - start;
         EXPECT_EQ(expected, TextOf(log));
@@ -177,11 +187,11 @@ TEST_F(InstallerViewTest, ClearLogEmptiesItGatheredTextIncluded) {
         ASSERT_NE("", TextOf(log));  // the information text
         view.ClearLog();
         EXPECT_EQ("", TextOf(log));
-        view.AppendLogText("C:\\ZelOr\\первый.txt\r\n");
-        view.AppendLogText("C:\\ZelOr\\второй.txt\r\n");  // gathered, not shown yet
+        view.AppendLogText(L"C:\\ZelOr\\первый.txt\r\n");
+        view.AppendLogText(L"C:\\ZelOr\\второй.txt\r\n");  // gathered, not shown yet
         view.ClearLog();
         EXPECT_EQ("", TextOf(log));
-        view.AppendLogText("C:\\ZelOr\\третий.txt\r\n");
+        view.AppendLogText(L"C:\\ZelOr\\третий.txt\r\n");
         view.EndWithResult(kEndedByScenario);
         EXPECT_EQ("C:\\ZelOr\\третий.txt\r\n", TextOf(log));
     });
@@ -194,15 +204,19 @@ TEST_F(InstallerViewTest, ReadDestinationTakesAtMost258Characters) {
     } cases[] = {
         {"C:\\ZelOr", "C:\\ZelOr"},
         {"D:\\Игры\\Орвента", "D:\\Игры\\Орвента"},
+        {"C:\\Users\\Jürgen\\Ελληνικά\\説明書", "C:\\Users\\Jürgen\\Ελληνικά\\説明書"},
         {"C:\\" + std::string(255, 'a'), "C:\\" + std::string(255, 'a')},
         {"C:\\" + std::string(300, 'b'), "C:\\" + std::string(255, 'b')},
+        // 258 units: Cyrillic, where the same letters in UTF-8 would take 513 bytes.
+        {"C:\\" + Repeated("я", 300), "C:\\" + Repeated("я", 255)},
     };
     OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
         for (const auto& c : cases) {
-            SetDlgItemTextA(dialog, 1000, c.typed.c_str());
-            ShortPath buffer;
-            view.ReadDestination(buffer);
-            EXPECT_EQ(c.read, buffer.text) << c.typed.size();
+            SetDlgItemTextW(dialog, 1000, Wide(c.typed).c_str());
+            GuardedPath<ShortPath::capacity> buffer;
+            view.ReadDestination(buffer.path);
+            EXPECT_EQ(c.read, Narrow(buffer.path.text)) << c.typed.size();
+            EXPECT_TRUE(buffer.SentinelIntact()) << c.typed.size();
         }
     });
 }
@@ -217,9 +231,9 @@ TEST_F(InstallerViewTest, FreezingTouchesOnlyTheNamedControls) {
     }
     OnLiveDialog([](InstallerDialog& view, HWND dialog) {
         HWND field = GetDlgItem(dialog, 1000);
-        EXPECT_FALSE(GetWindowLongA(field, GWL_STYLE) & ES_READONLY);
+        EXPECT_FALSE(GetWindowLongW(field, GWL_STYLE) & ES_READONLY);
         view.SetDestinationReadOnly();
-        EXPECT_TRUE(GetWindowLongA(field, GWL_STYLE) & ES_READONLY);
+        EXPECT_TRUE(GetWindowLongW(field, GWL_STYLE) & ES_READONLY);
         EXPECT_TRUE(IsWindowEnabled(field));  // still selectable, only not editable
     });
 }
@@ -229,15 +243,15 @@ std::string g_delivered;
 LRESULT CALLBACK Recorder(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_KEYDOWN) g_delivered += "down:" + std::to_string(wParam) + " ";
     if (message == WM_CHAR) g_delivered += "char:" + std::to_string(wParam) + " ";
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 TEST_F(InstallerViewTest, PumpingDeliversOneMessageAndDropsEscape) {
-    WNDCLASSA recorderClass = {};
+    WNDCLASSW recorderClass = {};
     recorderClass.lpfnWndProc = Recorder;
-    recorderClass.hInstance = GetModuleHandleA(nullptr);
-    recorderClass.lpszClassName = "HdPumpRecorder";
-    RegisterClassA(&recorderClass);  // result ignored: a second registration is harmless here
+    recorderClass.hInstance = GetModuleHandleW(nullptr);
+    recorderClass.lpszClassName = L"HdPumpRecorder";
+    RegisterClassW(&recorderClass);  // result ignored: a second registration is harmless here
 
     const struct {
         WPARAM key;
@@ -251,15 +265,15 @@ TEST_F(InstallerViewTest, PumpingDeliversOneMessageAndDropsEscape) {
         {'A', 1, "down:65 "},
     };
     OnLiveDialog([&](InstallerDialog& view, HWND) {
-        HWND recorder = CreateWindowA("HdPumpRecorder", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                      GetModuleHandleA(nullptr), nullptr);
+        HWND recorder = CreateWindowW(L"HdPumpRecorder", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(nullptr, recorder);
         for (const auto& c : cases) {
             MSG pending;
-            while (PeekMessageA(&pending, nullptr, 0, 0, PM_REMOVE)) {
+            while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) {
             }  // start from an empty queue
             g_delivered.clear();
-            PostMessageA(recorder, WM_KEYDOWN, c.key, 1);
+            PostMessageW(recorder, WM_KEYDOWN, c.key, 1);
             for (int i = 0; i < c.pumps; ++i) view.PumpOneMessage();
             EXPECT_EQ(c.delivered, g_delivered) << "key " << c.key << ", " << c.pumps << " pumps";
         }
@@ -273,10 +287,10 @@ TEST_F(InstallerViewTest, PumpingDeliversOneMessageAndDropsEscape) {
 class WorkArea {
 public:
     explicit WorkArea(RECT area) {
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &saved_, 0);
-        SystemParametersInfoA(SPI_SETWORKAREA, 0, &area, 0);
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &saved_, 0);
+        SystemParametersInfoW(SPI_SETWORKAREA, 0, &area, 0);
     }
-    ~WorkArea() { SystemParametersInfoA(SPI_SETWORKAREA, 0, &saved_, 0); }
+    ~WorkArea() { SystemParametersInfoW(SPI_SETWORKAREA, 0, &saved_, 0); }
     WorkArea(const WorkArea&) = delete;
     WorkArea& operator=(const WorkArea&) = delete;
 
@@ -301,7 +315,7 @@ TEST_F(InstallerViewTest, WithoutAnOwnerTheDialogIsCentredInTheWorkAreaAndKeptIn
     for (const auto& c : cases) {
         WorkArea workArea(c.area);
         RECT area;
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
         ASSERT_TRUE(EqualRect(&c.area, &area)) << "the work area could not be set: " << area.left << ","
                                                << area.top << "," << area.right << "," << area.bottom;
         RECT window = {};

@@ -23,7 +23,7 @@ const int kEnded = 7;
 
 // Runs `look` on the live dialog once it has been shown, then ends it.
 void OnShownDialog(const std::function<void(HWND dialog)>& look) {
-    g_moduleInstance = GetModuleHandleA(nullptr);
+    g_moduleInstance = GetModuleHandleW(nullptr);
     InstallerDialog view;
     const INT_PTR result = RunModalWithTicks([&] { return view.RunModal(nullptr); }, 50, 200, [&](HWND dialog) {
         if (!IsWindowVisible(dialog)) return false;
@@ -45,9 +45,9 @@ int SystemDpi() {
 // (DT_CALCRECT added) into `width` pixels.
 RECT Measure(HWND control, const std::string& text, UINT format, int width) {
     HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
     RECT rect = {0, 0, width, 0};
-    DrawTextA(dc, text.c_str(), -1, &rect, format | DT_CALCRECT);
+    DrawTextW(dc, Wide(text).c_str(), -1, &rect, format | DT_CALCRECT);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     return rect;
@@ -64,7 +64,7 @@ TEST(LayoutTest, EveryControlsTextFitsTheControl) {
     } controls[] = {{-1, kLabel}, {1000, kField}, {1001, kButton}, {IDOK, kButton}, {IDCANCEL, kButton}, {1003, kLog}};
     OnShownDialog([&](HWND dialog) {
         for (const auto& c : controls) {
-            HWND control = c.id == -1 ? FindWindowExA(dialog, nullptr, "Static", nullptr) : GetDlgItem(dialog, c.id);
+            HWND control = c.id == -1 ? FindWindowExW(dialog, nullptr, L"Static", nullptr) : GetDlgItem(dialog, c.id);
             ASSERT_NE(nullptr, control) << c.id;
             const std::string text = TextOf(control);
             ASSERT_FALSE(text.empty()) << c.id;
@@ -102,7 +102,7 @@ TEST(LayoutTest, TheDialogFitsTheWorkAreaAndScalesWithTheSystemDpi) {
         GetWindowRect(dialog, &window);
         GetClientRect(dialog, &client);
     });
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     EXPECT_TRUE(window.left >= area.left && window.top >= area.top && window.right <= area.right &&
                 window.bottom <= area.bottom)
         << "dialog " << window.right - window.left << "x" << window.bottom - window.top << " in work area "

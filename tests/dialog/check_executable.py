@@ -24,10 +24,79 @@ def run(*command):
 
 
 dump = run('i686-w64-mingw32-objdump', '-p', exe).decode()
-imports = sorted(line.split(':', 1)[1].strip().lower() for line in dump.splitlines() if 'DLL Name:' in line)
-system = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'shell32.dll', 'ole32.dll', 'advapi32.dll', 'msvcrt.dll',
-          'comctl32.dll'}
-check(imports and set(imports) <= system, f'imports only Windows system DLLs: {imports}')
+# The import table: "DLL Name: X", a header, then one row a function,
+# "vma  hint  name", or "vma  ordinal  <none>" for an import by ordinal only;
+# a blank line ends the DLL.
+imported, dll = {}, None
+for line in dump.splitlines():
+    row = re.match(r'\t[0-9a-fA-F]+\t\s*(\d+)\s+(\S+)', line)
+    if 'DLL Name:' in line:
+        dll = line.split(':', 1)[1].strip().lower()
+        imported.setdefault(dll, [])
+    elif dll and row:
+        imported[dll].append('#' + row[1] if row[2] == '<none>' else row[2])
+    elif not line.strip():
+        dll = None
+system = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'shell32.dll', 'ole32.dll', 'oleaut32.dll', 'advapi32.dll',
+          'msvcrt.dll', 'comctl32.dll', 'shlwapi.dll'}
+check(imported and set(imported) <= system, f'imports only Windows system DLLs: {sorted(imported)}')
+
+# Windows XP is the oldest Windows the installer runs on (95, 98 and Me lack
+# most wide functions), so every function it imports has to exist there. Per
+# DLL, the functions whose page in Microsoft's Win32 API reference
+# (learn.microsoft.com/windows/win32/api/, "Requirements") names Windows XP or
+# Windows 2000 Professional as the minimum supported client; the pages go no
+# further back than that, so "Windows XP" there means XP or earlier. The A and
+# W forms share a page ("Unicode and ANSI names"). To add a function, look up
+# its minimum supported client and add it only if that is Windows XP or
+# earlier; a page that names no minimum client does not count.
+XP = {dll: set(names.split()) for dll, names in {
+    'kernel32.dll': '''
+        CloseHandle CompareFileTime CopyFileA CopyFileW CreateDirectoryA CreateDirectoryW CreateFileA CreateFileW
+        CreateMutexW CreateProcessA CreateProcessW DeleteCriticalSection DeleteFileA DeleteFileW EnterCriticalSection
+        ExitProcess FindClose FindFirstFileA FindFirstFileW FindNextFileA FindNextFileW FormatMessageA FormatMessageW
+        FreeLibrary GetCurrentProcess GetDiskFreeSpaceA GetDiskFreeSpaceExA GetDiskFreeSpaceExW GetDiskFreeSpaceW
+        GetFileAttributesA GetFileAttributesExA GetFileAttributesExW GetFileAttributesW GetFileInformationByHandle
+        GetFullPathNameA GetFullPathNameW GetLastError GetModuleFileNameA GetModuleFileNameW GetModuleHandleA
+        GetModuleHandleW GetProcAddress GetStartupInfoA GetStartupInfoW GetTickCount GetVolumePathNameA
+        GetVolumePathNameW InitializeCriticalSection LeaveCriticalSection LoadLibraryA LoadLibraryW LocalFree
+        MultiByteToWideChar SetFileAttributesA SetFileAttributesW SetLastError SetUnhandledExceptionFilter Sleep
+        TlsGetValue VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte WinExec lstrcatA lstrcatW
+        lstrcmpA lstrcmpW lstrcmpiA lstrcmpiW lstrcpynA lstrcpynW lstrlenA lstrlenW''',
+    'user32.dll': '''
+        DefWindowProcA DefWindowProcW DestroyIcon DialogBoxParamA DialogBoxParamW DispatchMessageA DispatchMessageW
+        EnableWindow EndDialog FindWindowA FindWindowW GetActiveWindow GetDlgItem GetDlgItemTextA GetDlgItemTextW
+        GetSystemMetrics GetWindow GetWindowLongA GetWindowLongW GetWindowRect GetWindowTextLengthA
+        GetWindowTextLengthW GetWindowThreadProcessId IsIconic IsWindowEnabled LoadCursorA LoadCursorW LoadImageA
+        LoadImageW LoadStringA LoadStringW MessageBoxA MessageBoxW PeekMessageA PeekMessageW SendMessageA SendMessageW
+        SetCursor SetDlgItemTextA SetDlgItemTextW SetForegroundWindow SetWindowLongA SetWindowLongW SetWindowPos
+        SetWindowTextA SetWindowTextW ShowWindow SystemParametersInfoA SystemParametersInfoW TranslateMessage
+        WaitForInputIdle wsprintfA wsprintfW''',
+    'advapi32.dll': 'GetTokenInformation OpenProcessToken RegCloseKey RegOpenKeyExA RegOpenKeyExW RegQueryValueExA '
+                    'RegQueryValueExW',
+    'ole32.dll': 'CoCreateInstance CoInitialize CoTaskMemFree CoUninitialize',
+    'shell32.dll': 'SHBrowseForFolderA SHBrowseForFolderW SHGetMalloc SHGetPathFromIDListA SHGetPathFromIDListW',
+    'shlwapi.dll': 'StrFormatByteSizeW',
+    # Its reference page now names Windows Vista; "Enabling Visual Styles"
+    # documents that a program must call it on Windows XP to get the styled
+    # controls of Common Controls 6, which XP ships.
+    'comctl32.dll': 'InitCommonControls',
+    # The C runtime's start-up and the C functions it uses. Their pages name
+    # no Windows version; MinGW-w64 links them from the msvcrt.dll that
+    # Windows itself carries, and by default targets its version 7.0
+    # (__MSVCRT_VERSION__ 0x700 in _mingw.h), the one of Windows XP.
+    'msvcrt.dll': '''
+        __getmainargs __initenv __p__acmdln __p__commode __p__fmode __p__wcmdln __set_app_type __setusermatherr
+        __wgetmainargs __winitenv _amsg_exit _cexit _initterm _iob _onexit abort calloc exit fprintf free fwrite
+        malloc memcpy signal strlen strncmp vfprintf''',
+}.items()}
+functions = [(dll, name) for dll, names in sorted(imported.items()) for name in names]
+for dll, name in functions:
+    if name.startswith('#'):
+        check(False, f'{dll}!{name} is imported by ordinal only: not known to exist on Windows XP')
+    elif name not in XP.get(dll, ()):
+        check(False, f'{dll}!{name} is not known to exist on Windows XP')
+check(functions, f'{len(functions)} imported functions read from the import table')
 check('file format pei-i386' in dump, '32-bit x86 executable')
 check('(Windows GUI)' in dump, 'GUI subsystem')
 
@@ -105,7 +174,7 @@ caption, at = read_text(template, at)
 check(caption == 'Установка программы Зеларит:Орвента', f'caption {caption!r}')
 points = struct.unpack_from('<H', template, at)[0]
 font, at = read_text(template, at + 2)
-check((points, font) == (8, 'MS Sans Serif'), f'font {font!r} {points}')
+check((points, font) == (8, 'MS Shell Dlg'), f'font {font!r} {points}')
 
 controls = []
 for _ in range(count):

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Lays out a sample medium with an HD.EXE at its top, maps it as drive N: of
-# the test prefix (as a CD would be) and runs the end-to-end driver.
+# the test prefix (as a CD would be) and runs the end-to-end driver; then reads
+# the shortcut that the install made with lnkinfo, a reader that shares
+# nothing with Windows' link object. HD_LOCALE (see tools/wine-env) chooses
+# the ANSI code page of the run.
 # Usage: run-end-to-end.sh BIN HD.EXE [driver arguments...]
 set -eu
 bin=$1
@@ -15,7 +18,7 @@ export WINEPREFIX=${WINEPREFIX:-$bin/../wineprefix}
 mapfile -t old < <(find "$bin" -maxdepth 1 -name 'end-to-end-cd*')
 medium=$(mktemp -d "$bin/end-to-end-cd.XXXXXX")
 chmod 755 "$medium"
-mkdir -p "$medium/data/deep" "$medium/data/bulk"
+mkdir -p "$medium/data/deep" "$medium/data/bulk" "$medium/Ελληνικά" "$medium/docs"
 cp "$installer" "$medium/HD.EXE"
 cp "$bin/start_recorder.exe" "$medium/zel_or.exe"
 printf '[autorun]\r\nopen=HD.EXE\r\n' > "$medium/autorun.inf"
@@ -25,6 +28,21 @@ for i in $(seq 1 40); do printf 'file %d' "$i" > "$medium/data/f$i.txt"; done
 for i in $(seq 1000 1149); do printf '%d' "$i" > "$medium/data/bulk/$i"; done
 printf 'deep' > "$medium/data/deep/readonly.txt"
 chmod a-w "$medium/data/deep/readonly.txt"
+# Names in four scripts, which no one ANSI code page holds together.
+printf 'Größe\r\n' > "$medium/data/Größe.txt"
+printf 'χάρτης' > "$medium/Ελληνικά/χάρτης.bin"
+printf '説明書\r\n' > "$medium/docs/説明書.txt"
+printf 'Справка\r\n' > "$medium/docs/Справка.txt"
 "$root/tools/wine-drive" n: "$medium"
 for folder in "${old[@]}"; do chmod -R u+w "$folder" && rm -rf "$folder"; done
-exec "$root/tools/wine-run" "$bin/end_to_end_test.exe" "${@:3}"
+
+shortcut=$(mktemp -u "$bin/end-to-end-shortcut.XXXXXX")
+HD_KEEP_SHORTCUT="Z:${shortcut//\//\\}" "$root/tools/wine-run" "$bin/end_to_end_test.exe" "${@:3}"
+# The install's test left the link there, and the code page and target it must show.
+[ -f "$shortcut.expected" ] || exit 0
+{ read -r acp; read -r target; } <"$shortcut.expected"
+info=$(lnkinfo -c "windows-$acp" "$shortcut.lnk")
+rm -f "$shortcut.lnk" "$shortcut.expected"
+grep -E 'Local path|Description' <<<"$info"
+grep -qxF "	Description			: Орвента" <<<"$info" || { echo "lnkinfo: the description is not Орвента"; exit 1; }
+grep -qxF "	Local path			: $target" <<<"$info" || { echo "lnkinfo: the target is not $target"; exit 1; }

@@ -78,8 +78,8 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 // path starts with one of `skipped` are left out, and so are links (Wine links
 // the user's document folders to the host's home, which is not the prefix's).
 void Snapshot(const std::string& root, const Files& skipped, std::map<std::string, std::string>& files) {
-    for (const WIN32_FIND_DATAA& entry : FolderEntries(root)) {
-        const std::string path = root + "\\" + entry.cFileName;
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(root)) {
+        const std::string path = root + "\\" + Narrow(entry.cFileName);
         bool skip = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         for (const std::string& prefix : skipped) skip = skip || StartsWith(path, prefix);
         if (skip) continue;
@@ -144,9 +144,9 @@ protected:
         // Wine starts its desktop process for whichever process needs the
         // desktop first; were that the installer, it would stay in its job.
         ASSERT_NE(nullptr, GetDesktopWindow());
-        hookLibrary = LoadLibraryA((OwnFolder() + "\\final_log_hook.dll").c_str());
+        hookLibrary = LoadLibraryW(Wide(OwnFolder() + "\\final_log_hook.dll").c_str());
         ASSERT_NE(nullptr, hookLibrary) << GetLastError();
-        SetEnvironmentVariableA("HD_HOOK_RECORD", (records + "\\hook").c_str());
+        SetEnvironment("HD_HOOK_RECORD", records + "\\hook");
         LayOutMedium();
     }
     void TearDown() override {
@@ -158,8 +158,8 @@ protected:
     void LayOutMedium() {
         RemoveTree(medium);
         MakeFolders(medium);
-        CopyFileA((OwnFolder() + "\\HD.EXE").c_str(), (medium + "\\HD.EXE").c_str(), FALSE);
-        CopyFileA(StartRecorderProgram().c_str(), (medium + "\\zel_or.exe").c_str(), FALSE);
+        CopyOneFile(OwnFolder() + "\\HD.EXE", medium + "\\HD.EXE");
+        CopyOneFile(StartRecorderProgram(), medium + "\\zel_or.exe");
         WriteFile(medium + "\\autorun.inf", "[autorun]\r\nopen=HD.EXE\r\n");
         WriteFile(medium + "\\start.exe", "start");
         std::string big(kBigSize, '\0');
@@ -170,7 +170,7 @@ protected:
             WriteFile(medium + "\\" + file, file == "data\\big.bin" ? big : "contents of " + file);
         }
         for (const std::string& file : kCopyOrder) {
-            SetFileAttributesA((medium + "\\" + file).c_str(), FILE_ATTRIBUTE_READONLY);
+            SetAttributes(medium + "\\" + file, FILE_ATTRIBUTE_READONLY);
         }
     }
 
@@ -184,7 +184,7 @@ protected:
         const std::string path = folder + "\\" + file;
         if (file == "zel_or.exe") {
             MakeFolders(folder);
-            CopyFileA(StartRecorderProgram().c_str(), path.c_str(), FALSE);
+            CopyOneFile(StartRecorderProgram(), path);
         } else {
             WriteFile(path, "a file of the same name from an earlier installation, of another size");
         }
@@ -202,7 +202,7 @@ void FaultTest::Check(const Fault& fault) {
     RemoveTree(writable);
     for (const std::string& left : {scene.shortcut, scene.startRecord, records + "\\hook.log",
                                     records + "\\hook.dialogs"}) {
-        DeleteFileA(left.c_str());
+        DeleteFileW(Wide(left).c_str());
     }
     Files copied;
     for (const std::string& file : kCopyOrder) {
@@ -232,7 +232,8 @@ void FaultTest::Check(const Fault& fault) {
     ASSERT_TRUE(installer.Hook(hookLibrary)) << "SetWindowsHookExA failed: " << GetLastError();
     // Armed only now: the installer's own start from the medium is not counted.
     Switch(std::string("row ") + fault.name, fault.switches);
-    SendMessageA(GetDlgItem(installer.dialog, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
+    SendMessageW(GetDlgItem(installer.dialog, 1000), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(Wide(destination).c_str()));
     PostMessageA(installer.dialog, WM_COMMAND, IDOK, 0);
 
     std::string box;

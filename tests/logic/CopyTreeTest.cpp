@@ -24,7 +24,7 @@ protected:
     std::string destination = scratch / "dest";
     RecordingView view;
 
-    bool Copy() { return CopyTree(view, source.c_str(), destination.c_str()); }
+    bool Copy() { return CopyTree(view, Wide(source).c_str(), Wide(destination).c_str()); }
     void Put(const std::string& relative, const std::string& contents = "data") {
         WriteFile(source + "\\" + relative, contents + ":" + relative);
     }
@@ -93,9 +93,8 @@ TEST_F(CopyTreeTest, LeavesOutTheStartUpFilesAtEveryDepthInAnyCase) {
 TEST_F(CopyTreeTest, CopiedFilesArriveNormalAndWritable) {
     Put("readonly.txt");
     Put("hidden.txt");
-    SetFileAttributesA((source + "\\readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    SetFileAttributesA((source + "\\hidden.txt").c_str(),
-                       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    SetAttributes(source + "\\readonly.txt", FILE_ATTRIBUTE_READONLY);
+    SetAttributes(source + "\\hidden.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
 
     ASSERT_TRUE(Copy());
     for (const char* name : {"readonly.txt", "hidden.txt"}) {
@@ -103,7 +102,7 @@ TEST_F(CopyTreeTest, CopiedFilesArriveNormalAndWritable) {
         const DWORD attributes = Attributes(path);
         EXPECT_EQ(0u, attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN))
             << name << " has attributes 0x" << std::hex << attributes;
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         EXPECT_NE(INVALID_HANDLE_VALUE, file) << name << ": error " << GetLastError();
         if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     }
@@ -168,7 +167,7 @@ TEST_F(CopyTreeTest, OverwritesExistingFilesAndKeepsStaleOnes) {
 
     // A second installation over the first one replaces it again.
     Put("product.dat", "newer");
-    SetFileAttributesA((source + "\\product.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+    SetAttributes(source + "\\product.dat", FILE_ATTRIBUTE_READONLY);
     ASSERT_TRUE(Copy());
     ASSERT_TRUE(Copy());
     EXPECT_EQ("newer:product.dat", Installed("product.dat"));
@@ -182,7 +181,7 @@ TEST_F(CopyTreeTest, DestinationInsideTheSourceIsNotCopiedIntoItself) {
     // with a doubled separator.
     const std::string inside = source + "\\OUT\\\\Inst";
 
-    EXPECT_TRUE(CopyTree(view, source.c_str(), inside.c_str()));
+    EXPECT_TRUE(CopyTree(view, Wide(source).c_str(), Wide(inside).c_str()));
     const Files expected = {"a.txt", "out\\b.txt", "z\\c.txt"};
     EXPECT_EQ(expected, ListFiles(source + "\\out\\inst"));
     EXPECT_EQ(3, std::count(view.log.begin(), view.log.end(), '\n'));
@@ -190,7 +189,7 @@ TEST_F(CopyTreeTest, DestinationInsideTheSourceIsNotCopiedIntoItself) {
 
 TEST_F(CopyTreeTest, DestinationEqualToTheSourceIsAFailedCopyThatTouchesNothing) {
     Put("a.txt", "original");
-    EXPECT_FALSE(CopyTree(view, source.c_str(), (scratch / "CD").c_str()));
+    EXPECT_FALSE(CopyTree(view, Wide(source).c_str(), Wide(scratch / "CD").c_str()));
     EXPECT_EQ("original:a.txt", ReadFile(source + "\\a.txt"));
     EXPECT_EQ(Files{"a.txt"}, ListFiles(source));
     EXPECT_EQ("", view.log);

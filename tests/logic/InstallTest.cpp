@@ -4,6 +4,7 @@
 // view and writes the calls it saw to a file, one per line.
 #include <windows.h>
 #include <objbase.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <string>
@@ -35,17 +36,22 @@ std::string Escaped(const std::string& text) {
     return escaped;
 }
 
-int RunChild(int argc, char** argv) {
-    if (argc < 4) return 3;
+// The child: `HD.EXE --medium-run <typed destination> <record file>`, its
+// arguments read in UTF-16, as typed.
+int RunChild() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv == nullptr || argc < 4) return 3;
     CoInitialize(nullptr);
     RecordingView view;
-    view.destination = argv[2];
+    view.destination = Narrow(argv[2]);
     RunInstall(view);
     CoUninitialize();
     std::string record;
     for (const std::string& call : view.Steps()) record += Escaped(call) + "\n";
     record += "log " + std::to_string(std::count(view.log.begin(), view.log.end(), '\n')) + "\n";
-    WriteFile(argv[3], record);
+    WriteFile(Narrow(argv[3]), record);
+    LocalFree(argv);
     return 0;
 }
 
@@ -73,7 +79,7 @@ protected:
     void PlaceMedium(const std::string& folder) {
         medium = folder;
         MakeFolders(medium);
-        ASSERT_TRUE(CopyFileA(OwnPath().c_str(), (medium + "\\HD.EXE").c_str(), FALSE))
+        ASSERT_TRUE(CopyOneFile(OwnPath(), medium + "\\HD.EXE"))
             << medium.size() << " characters: " << GetLastError();
         WriteFile(medium + "\\autorun.inf", "[autorun]");
     }
@@ -81,7 +87,7 @@ protected:
     // The stand-in main program, on the medium under `name`.
     void PutMainProgram(const std::string& name = "zel_or.exe") {
         const std::string recorder = StartRecorderProgram();
-        ASSERT_TRUE(CopyFileA(recorder.c_str(), (medium + "\\" + name).c_str(), FALSE))
+        ASSERT_TRUE(CopyOneFile(recorder, medium + "\\" + name))
             << recorder << ": " << GetLastError();
     }
 
@@ -136,9 +142,9 @@ TEST_F(InstallTest, CopiesIntoTheTrimmedDestinationLinksAndStartsTheProgram) {
     ASSERT_EQ(3u, started.size()) << scene.ReadStartRecord();
     EXPECT_EQ(destination + "\\zel_or.exe", started[0]);
     EXPECT_EQ("\"" + destination + "\\zel_or.exe\"", started[1].substr(0, destination.size() + 13));
-    char current[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, current);
-    EXPECT_EQ(std::string(current), started[2]);
+    wchar_t current[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, current);
+    EXPECT_EQ(Narrow(current), started[2]);
 }
 
 TEST_F(InstallTest, WithoutTheMainProgramThereIsNeitherShortcutNorStart) {
@@ -214,7 +220,7 @@ TEST_F(InstallTest, AnOwnPathOver258CharactersIsAFailedCopy) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string(argv[1]) == "--medium-run") return RunChild(argc, argv);
+    if (argc > 1 && std::string(argv[1]) == "--medium-run") return RunChild();
     // Wine starts its desktop process for the first program that asks for the
     // desktop. Asked for here, before any job exists, it does not become part
     // of the first install's job and keep that job busy for good.

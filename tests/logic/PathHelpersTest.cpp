@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -8,71 +8,57 @@
 
 #include "logic/PathHelpers.h"
 #include "support/FileTree.h"
+#include "support/GuardedPath.h"
 
 namespace {
 
-// A PathText followed by sentinel bytes, all pre-filled with junk, so that a
-// write past the capacity or a byte the call should have written shows up.
-template <int Capacity>
-struct Guarded {
-    PathText<Capacity> path;
-    unsigned char sentinel[16];
-
-    Guarded() {
-        std::memset(path.text, 0xCC, sizeof path.text);
-        std::memset(sentinel, 0xAB, sizeof sentinel);
-    }
-    bool SentinelIntact() const {
-        for (unsigned char byte : sentinel) {
-            if (byte != 0xAB) return false;
-        }
-        return true;
-    }
-};
-
 TEST(FindLastChar, FindsTheLastOccurrenceOrNothing) {
-    char driveRoot[] = "D:\\hd.exe";
-    EXPECT_EQ(driveRoot + 2, FindLastChar(driveRoot, '\\'));
-    *FindLastChar(driveRoot, '\\') = '\0';
-    EXPECT_STREQ("D:", driveRoot);
+    wchar_t driveRoot[] = L"D:\\hd.exe";
+    EXPECT_EQ(driveRoot + 2, FindLastChar(driveRoot, L'\\'));
+    *FindLastChar(driveRoot, L'\\') = L'\0';
+    EXPECT_STREQ(L"D:", driveRoot);
 
-    char nested[] = "C:\\a\\b\\hd.exe";
-    EXPECT_EQ(nested + 6, FindLastChar(nested, '\\'));
+    wchar_t nested[] = L"C:\\a\\b\\hd.exe";
+    EXPECT_EQ(nested + 6, FindLastChar(nested, L'\\'));
 
-    char bare[] = "hd.exe";
-    EXPECT_EQ(nullptr, FindLastChar(bare, '\\'));
+    wchar_t bare[] = L"hd.exe";
+    EXPECT_EQ(nullptr, FindLastChar(bare, L'\\'));
 
-    char empty[] = "";
-    EXPECT_EQ(nullptr, FindLastChar(empty, '\\'));
+    wchar_t empty[] = L"";
+    EXPECT_EQ(nullptr, FindLastChar(empty, L'\\'));
 
-    // Bytes compare exactly: 0xDC is not a backslash and 'A' is not 'a'.
-    char cyrillic[] = "C:\\\xDC\xD0\\x";
-    EXPECT_EQ(cyrillic + 5, FindLastChar(cyrillic, '\\'));
-    char letters[] = "aA";
-    EXPECT_EQ(letters + 1, FindLastChar(letters, 'A'));
+    // Units compare exactly: U+005C is the only backslash (U+FF3C, the
+    // fullwidth one, and U+2216 are not), and 'A' is not 'a'. In Shift-JIS a
+    // second byte 0x5C can follow a first; in UTF-16 no unit but U+005C is one.
+    wchar_t lookalikes[] = L"C:\\Ж\uFF3C\u2216ソ\\x";
+    EXPECT_EQ(lookalikes + 7, FindLastChar(lookalikes, L'\\'));
+    wchar_t letters[] = L"aA";
+    EXPECT_EQ(letters + 1, FindLastChar(letters, L'A'));
 }
 
 TEST(TrimSpaces, CutsTrailingSpacesInPlaceAndSkipsLeadingOnes) {
     struct Case {
-        const char* input;
-        const char* buffer;    // what the buffer holds afterwards
-        const char* returned;  // what the returned position reads
+        const wchar_t* input;
+        const wchar_t* buffer;    // what the buffer holds afterwards
+        const wchar_t* returned;  // what the returned position reads
     };
     const Case cases[] = {
-        {"   ", "", ""},
-        {"  C:\\ZelOr  ", "  C:\\ZelOr", "C:\\ZelOr"},
-        {"C:\\ZelOr", "C:\\ZelOr", "C:\\ZelOr"},
-        {"\tC:\\ZelOr", "\tC:\\ZelOr", "\tC:\\ZelOr"},
-        {"C:\\Zel Or \t ", "C:\\Zel Or \t", "C:\\Zel Or \t"},
-        {"", "", ""},
+        {L"   ", L"", L""},
+        {L"  C:\\ZelOr  ", L"  C:\\ZelOr", L"C:\\ZelOr"},
+        {L"C:\\ZelOr", L"C:\\ZelOr", L"C:\\ZelOr"},
+        {L"\tC:\\ZelOr", L"\tC:\\ZelOr", L"\tC:\\ZelOr"},
+        {L"C:\\Zel Or \t ", L"C:\\Zel Or \t", L"C:\\Zel Or \t"},
+        // Only U+0020 is a space: the no-break and the ideographic space stay.
+        {L"\u00A0C:\\Jürgen\u3000 ", L"\u00A0C:\\Jürgen\u3000", L"\u00A0C:\\Jürgen\u3000"},
+        {L"", L"", L""},
     };
     for (const Case& c : cases) {
-        char buffer[64];
-        std::strcpy(buffer, c.input);
-        const char* returned = TrimSpaces(buffer);
+        wchar_t buffer[64];
+        std::wcscpy(buffer, c.input);
+        const wchar_t* returned = TrimSpaces(buffer);
         EXPECT_STREQ(c.buffer, buffer) << "input \"" << c.input << "\"";
         EXPECT_STREQ(c.returned, returned) << "input \"" << c.input << "\"";
-        EXPECT_TRUE(returned >= buffer && returned <= buffer + std::strlen(buffer));
+        EXPECT_TRUE(returned >= buffer && returned <= buffer + std::wcslen(buffer));
     }
     EXPECT_EQ(nullptr, SkipLeadingSpaces(nullptr));
     EXPECT_EQ(nullptr, CutTrailingSpaces(nullptr));
@@ -80,19 +66,20 @@ TEST(TrimSpaces, CutsTrailingSpacesInPlaceAndSkipsLeadingOnes) {
 
 TEST(JoinPath, JoinsWithExactlyOneAddedSeparator) {
     struct Case {
-        const char* folder;
-        const char* name;
-        const char* joined;
+        const wchar_t* folder;
+        const wchar_t* name;
+        const wchar_t* joined;
     };
     const Case cases[] = {
-        {"D:", "setup", "D:\\setup"},
-        {"C:\\A\\", "x", "C:\\A\\\\x"},
-        {"", "x", "\\x"},
-        {"C:\\A", "*.*", "C:\\A\\*.*"},
-        {"C:\\Папка", "файл.txt", "C:\\Папка\\файл.txt"},
+        {L"D:", L"setup", L"D:\\setup"},
+        {L"C:\\A\\", L"x", L"C:\\A\\\\x"},
+        {L"", L"x", L"\\x"},
+        {L"C:\\A", L"*.*", L"C:\\A\\*.*"},
+        {L"C:\\Папка", L"файл.txt", L"C:\\Папка\\файл.txt"},
+        {L"C:\\Jürgen\\Ελληνικά", L"説明書.txt", L"C:\\Jürgen\\Ελληνικά\\説明書.txt"},
     };
     for (const Case& c : cases) {
-        Guarded<260> out;
+        GuardedPath<260> out;
         EXPECT_TRUE(JoinPath(out.path, c.folder, c.name));
         EXPECT_STREQ(c.joined, out.path.text);
         EXPECT_TRUE(out.SentinelIntact());
@@ -103,14 +90,15 @@ TEST(JoinPath, JoinsWithExactlyOneAddedSeparator) {
 template <int Capacity>
 void CheckJoinAtCapacity() {
     for (int joinedLength : {Capacity - 1, Capacity, Capacity + 1}) {
-        const std::string folder(joinedLength - 2, 'f');  // folder + '\' + "n"
-        Guarded<Capacity> out;
-        const bool fits = JoinPath(out.path, folder.c_str(), "n");
+        // Cyrillic: a unit each in UTF-16, where UTF-8 would take two bytes.
+        const std::wstring folder(joinedLength - 2, L'ф');  // folder + '\' + "n"
+        GuardedPath<Capacity> out;
+        const bool fits = JoinPath(out.path, folder.c_str(), L"n");
         EXPECT_EQ(joinedLength <= Capacity - 1, fits) << "length " << joinedLength;
         if (fits) {
-            EXPECT_EQ(folder + "\\n", out.path.text);
+            EXPECT_EQ(folder + L"\\n", out.path.text);
         } else {
-            EXPECT_STREQ("", out.path.text) << "length " << joinedLength;
+            EXPECT_STREQ(L"", out.path.text) << "length " << joinedLength;
         }
         EXPECT_TRUE(out.SentinelIntact()) << "capacity " << Capacity << ", length " << joinedLength;
     }
@@ -123,19 +111,19 @@ TEST(JoinPath, NeverWritesPastItsCapacity) {
 }
 
 TEST(JoinPath, NeverWritesMoreThanWsprintfCan) {
-    // Output buffers larger than 1024 bytes are still bound by wsprintfA's limit.
-    Guarded<4096> out;
-    const std::string folder(1030, 'f');
-    EXPECT_FALSE(JoinPath(out.path, folder.c_str(), "n"));
-    EXPECT_STREQ("", out.path.text);
+    // Output buffers larger than 1024 units are still bound by wsprintfW's limit.
+    GuardedPath<4096> out;
+    const std::wstring folder(1030, L'f');
+    EXPECT_FALSE(JoinPath(out.path, folder.c_str(), L"n"));
+    EXPECT_STREQ(L"", out.path.text);
 }
 
 TEST(CopyPath, CopiesWhatFitsAndRefusesTheRest) {
     for (int length : {258, 259, 260, 261}) {
-        const std::string text(length, 't');
-        Guarded<260> out;
+        const std::wstring text(length, L'т');
+        GuardedPath<260> out;
         EXPECT_EQ(length <= 259, CopyPath(out.path, text.c_str())) << length;
-        EXPECT_EQ(length <= 259 ? text : std::string(), out.path.text) << length;
+        EXPECT_EQ(length <= 259 ? text : std::wstring(), out.path.text) << length;
         EXPECT_TRUE(out.SentinelIntact()) << length;
     }
 }
@@ -153,7 +141,7 @@ TEST(MakeDirectoryChain, CreatesEveryMissingFolderAlongThePath) {
         {"a\\b\\g", {"a\\b\\g"}},               // existing folders pass silently
     };
     for (const Case& c : cases) {
-        MakeDirectoryChain((scratch / c.path).c_str());
+        MakeDirectoryChain(Wide(scratch / c.path).c_str());
         for (const char* folder : c.made) EXPECT_TRUE(IsFolder(scratch / folder)) << c.path << ": " << folder;
     }
 }
@@ -162,7 +150,7 @@ TEST(MakeDirectoryChain, IgnoresPathsLongerThan259Characters) {
     ScratchFolder scratch("chain");
     for (int length : {259, 260}) {
         const std::string outer = scratch / std::to_string(length);
-        const std::string path = outer + "\\" + std::string(length - outer.size() - 1, 'x');
+        const std::wstring path = Wide(outer) + L"\\" + std::wstring(length - outer.size() - 1, L'x');
         ASSERT_EQ(static_cast<size_t>(length), path.size());
         MakeDirectoryChain(path.c_str());
         EXPECT_EQ(length <= 259, IsFolder(outer)) << length;
@@ -173,12 +161,12 @@ TEST(FileExists, FindsFilesFoldersAndWildcardMatches) {
     ScratchFolder scratch("exists");
     WriteFile(scratch / "zel_or.exe", "MZ");
     MakeFolders(scratch / "folder");
-    EXPECT_TRUE(FileExists((scratch / "zel_or.exe").c_str()));
-    EXPECT_TRUE(FileExists((scratch / "ZEL_OR.EXE").c_str()));
-    EXPECT_TRUE(FileExists((scratch / "folder").c_str()));
-    EXPECT_TRUE(FileExists((scratch / "*.exe").c_str()));
-    EXPECT_FALSE(FileExists((scratch / "missing.exe").c_str()));
-    EXPECT_FALSE(FileExists((scratch / "missing\\zel_or.exe").c_str()));
+    EXPECT_TRUE(FileExists(Wide(scratch / "zel_or.exe").c_str()));
+    EXPECT_TRUE(FileExists(Wide(scratch / "ZEL_OR.EXE").c_str()));
+    EXPECT_TRUE(FileExists(Wide(scratch / "folder").c_str()));
+    EXPECT_TRUE(FileExists(Wide(scratch / "*.exe").c_str()));
+    EXPECT_FALSE(FileExists(Wide(scratch / "missing.exe").c_str()));
+    EXPECT_FALSE(FileExists(Wide(scratch / "missing\\zel_or.exe").c_str()));
 }
 
 }  // namespace

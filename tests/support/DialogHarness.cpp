@@ -3,13 +3,13 @@
 #include <vector>
 
 #include "support/DialogTexts.h"
+#include "support/Text.h"
 
 std::string TextOf(HWND window) {
-    const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
-    std::vector<char> text(length + 1, '\0');
-    const LRESULT copied =
-        SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    return std::string(text.data(), copied);
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::vector<wchar_t> text(length + 1, L'\0');
+    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    return Narrow(std::wstring(text.data(), copied));
 }
 
 namespace {
@@ -25,9 +25,7 @@ struct Ticking {
 Ticking g_ticking;
 
 BOOL CALLBACK FindInstallerDialog(HWND window, LPARAM result) {
-    char caption[128] = "";
-    GetWindowTextA(window, caption, sizeof caption);
-    if (lstrcmpA(caption, shown::kCaption) != 0) return TRUE;
+    if (TextOf(window) != shown::kCaption) return TRUE;
     *reinterpret_cast<HWND*>(result) = window;
     return FALSE;
 }

@@ -6,7 +6,8 @@
 #include <string>
 
 // A window's text, whether the window belongs to this process or another:
-// WM_GETTEXT is marshalled across processes, GetWindowTextA is not.
+// WM_GETTEXT is marshalled across processes, GetWindowTextW is not. Read in
+// UTF-16, so that it is the text a user sees whatever the code page.
 std::string TextOf(HWND window);
 
 // What RunModalWithTicks makes the dialog return when `tick` never finished.

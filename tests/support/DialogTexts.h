@@ -2,11 +2,15 @@
 
 // The installer's texts as a user sees them, written out once here for every
 // test and benchmark. They are deliberately not the product's own constants:
-// a text changed in the product must make the tests fail. Windows-1251 in the
-// programs, like the product's (-fexec-charset=CP1251).
+// a text changed in the product must make the tests fail. UTF-8, like every
+// text of the test programs.
 namespace shown {
 
 inline constexpr char kCaption[] = "Установка программы Зеларит:Орвента";
+inline constexpr char kLabel[] = "Папка назначения:";
+inline constexpr char kBrowse[] = "&Обзор";
+inline constexpr char kExtract[] = "Извлечь";
+inline constexpr char kCancel[] = "Отмена";
 
 // The dialog's log before "Извлечь": the information string with the main
 // program's name put in.

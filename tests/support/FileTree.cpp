@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "support/Text.h"
+
 ScratchFolder::ScratchFolder(const std::string& name) {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    path_ = std::string(temp) + "hd-tests\\" + name;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    path_ = Narrow(temp) + "hd-tests\\" + name;
     RemoveTree(path_);
     MakeFolders(path_);
 }
@@ -14,14 +16,14 @@ ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 
 void MakeFolders(const std::string& path) {
     for (size_t i = 3; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+        if (i == path.size() || path[i] == '\\') CreateDirectoryW(Wide(path.substr(0, i)).c_str(), nullptr);
     }
 }
 
 void WriteFile(const std::string& path, const std::string& contents) {
     MakeFolders(path.substr(0, path.find_last_of('\\')));
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     ::WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
@@ -29,8 +31,7 @@ void WriteFile(const std::string& path, const std::string& contents) {
 }
 
 std::string ReadFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "<missing>";
     std::string contents;
     char chunk[4096];
@@ -40,7 +41,15 @@ std::string ReadFile(const std::string& path) {
     return contents;
 }
 
-DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+DWORD Attributes(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()); }
+
+bool SetAttributes(const std::string& path, DWORD attributes) {
+    return SetFileAttributesW(Wide(path).c_str(), attributes) != FALSE;
+}
+
+bool CopyOneFile(const std::string& from, const std::string& to) {
+    return CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE) != FALSE;
+}
 
 bool Exists(const std::string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
 
@@ -50,27 +59,27 @@ bool IsFolder(const std::string& path) {
 }
 
 void RemoveTree(const std::string& path) {
-    for (const WIN32_FIND_DATAA& entry : FolderEntries(path)) {
-        const std::string child = path + "\\" + entry.cFileName;
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(path)) {
+        const std::string child = path + "\\" + Narrow(entry.cFileName);
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             RemoveTree(child);
         } else {
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(child.c_str());
+            SetAttributes(child, FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(Wide(child).c_str());
         }
     }
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(path.c_str());
+    SetAttributes(path, FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(Wide(path).c_str());
 }
 
-std::vector<WIN32_FIND_DATAA> FolderEntries(const std::string& folder) {
-    std::vector<WIN32_FIND_DATAA> entries;
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((folder + "\\*").c_str(), &entry);
+std::vector<WIN32_FIND_DATAW> FolderEntries(const std::string& folder) {
+    std::vector<WIN32_FIND_DATAW> entries;
+    WIN32_FIND_DATAW entry;
+    HANDLE listing = FindFirstFileW(Wide(folder + "\\*").c_str(), &entry);
     if (listing == INVALID_HANDLE_VALUE) return entries;
     do {
-        if (lstrcmpA(entry.cFileName, ".") != 0 && lstrcmpA(entry.cFileName, "..") != 0) entries.push_back(entry);
-    } while (FindNextFileA(listing, &entry));
+        if (lstrcmpW(entry.cFileName, L".") != 0 && lstrcmpW(entry.cFileName, L"..") != 0) entries.push_back(entry);
+    } while (FindNextFileW(listing, &entry));
     FindClose(listing);
     return entries;
 }
@@ -78,8 +87,8 @@ std::vector<WIN32_FIND_DATAA> FolderEntries(const std::string& folder) {
 namespace {
 // The files below `folder`, as paths that start with `prefix`.
 void CollectFiles(const std::string& folder, const std::string& prefix, std::vector<std::string>& out) {
-    for (const WIN32_FIND_DATAA& entry : FolderEntries(folder)) {
-        const std::string name = entry.cFileName;
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder)) {
+        const std::string name = Narrow(entry.cFileName);
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             CollectFiles(folder + "\\" + name, prefix + name + "\\", out);
         } else {
@@ -97,15 +106,19 @@ std::vector<std::string> ListFiles(const std::string& root) {
 }
 
 std::string OwnPath() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
+    wchar_t path[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return Narrow(path);
 }
 
 std::string Environment(const char* name) {
-    char value[MAX_PATH] = "";
-    GetEnvironmentVariableA(name, value, MAX_PATH);
-    return value;
+    wchar_t value[MAX_PATH] = L"";
+    GetEnvironmentVariableW(Wide(name).c_str(), value, MAX_PATH);
+    return Narrow(value);
+}
+
+void SetEnvironment(const char* name, const std::string& value) {
+    SetEnvironmentVariableW(Wide(name).c_str(), value.empty() ? nullptr : Wide(value).c_str());
 }
 
 std::string OwnFolder() {

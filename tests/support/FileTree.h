@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/Text.h"
+
 // A private scratch folder under the Windows temp folder, removed (with
 // read-only files in it) before it is made and again when the test ends.
 class ScratchFolder {
@@ -29,18 +31,23 @@ void MakeFolders(const std::string& path);
 bool Exists(const std::string& path);
 bool IsFolder(const std::string& path);
 DWORD Attributes(const std::string& path);
+bool SetAttributes(const std::string& path, DWORD attributes);
+// CopyFileW, replacing what is there.
+bool CopyOneFile(const std::string& from, const std::string& to);
 // Removes a tree, clearing read-only marks first. Missing trees are fine.
 void RemoveTree(const std::string& path);
 // Every file below `root`, as paths relative to it, sorted.
 std::vector<std::string> ListFiles(const std::string& root);
 // Every entry of `folder` but "." and "..", in listing order; none when it
 // cannot be listed.
-std::vector<WIN32_FIND_DATAA> FolderEntries(const std::string& folder);
+std::vector<WIN32_FIND_DATAW> FolderEntries(const std::string& folder);
 
 // This program's own path, and the folder it runs from: a test program finds
 // the programs it starts or copies beside itself.
 std::string OwnPath();
 std::string OwnFolder();
 // An environment variable's value, "" when it is not set: the scripts that
-// run a test program hand it its paths and switches this way.
+// run a test program hand it its paths and switches this way. Setting ""
+// removes it.
 std::string Environment(const char* name);
+void SetEnvironment(const char* name, const std::string& value);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "support/DialogHarness.h"
 #include "support/FileTree.h"
 
 DWORD WindowTimeout() {
@@ -12,7 +13,7 @@ DWORD WindowTimeout() {
 HWND WaitForWindow(const char* caption, DWORD processId, DWORD timeout, DWORD pollMs) {
     const DWORD start = GetTickCount();
     for (;;) {
-        HWND window = FindWindowA(nullptr, caption);
+        HWND window = FindWindowW(nullptr, Wide(caption).c_str());
         DWORD owner = 0;
         if (window != nullptr) GetWindowThreadProcessId(window, &owner);
         if (window != nullptr && (processId == 0 || owner == processId) && IsWindowVisible(window)) return window;
@@ -24,9 +25,8 @@ HWND WaitForWindow(const char* caption, DWORD processId, DWORD timeout, DWORD po
 namespace {
 BOOL CALLBACK KeepLongestText(HWND child, LPARAM context) {
     std::string& best = *reinterpret_cast<std::string*>(context);
-    char text[2048] = "";
-    SendMessageA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    if (std::string(text).size() > best.size()) best = text;
+    const std::string text = TextOf(child);
+    if (text.size() > best.size()) best = text;
     return TRUE;
 }
 }  // namespace

@@ -6,10 +6,10 @@ InstallScene::InstallScene(const std::string& name, const std::string& startReco
     : scratch(name), startRecord(startRecord.empty() ? scratch / "started.txt" : startRecord) {
     MakeFolders(desktop);
     desktopValue_.SetText(desktop);
-    SetEnvironmentVariableA("HD_START_RECORD", this->startRecord.c_str());
+    SetEnvironment("HD_START_RECORD", this->startRecord);
 }
 
-InstallScene::~InstallScene() { SetEnvironmentVariableA("HD_START_RECORD", nullptr); }
+InstallScene::~InstallScene() { SetEnvironment("HD_START_RECORD", ""); }
 
 ShellLinkFields InstallScene::ReadShortcut() const {
     CoInitialize(nullptr);

@@ -26,7 +26,7 @@ public:
     std::string ReadStartRecord() const { return ReadFile(startRecord); }
 
     ScratchFolder scratch;
-    // Named in Cyrillic: the installer handles the desktop's path in the ANSI code page.
+    // Named in Cyrillic, which no Western code page holds.
     const std::string desktop = scratch / "Общий стол";
     const std::string shortcut = desktop + "\\Орвента.lnk";
     const std::string startRecord;

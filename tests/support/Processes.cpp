@@ -3,23 +3,25 @@
 #include <gtest/gtest.h>
 
 #include "support/DialogTexts.h"
+#include "support/FileTree.h"
 
 namespace {
 
 // An error's number and text, without the line break the system ends it with.
 std::string Describe(DWORD error) {
-    char text[512] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                   sizeof text, nullptr);
-    std::string message = text;
+    wchar_t text[512] = L"";
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 512, nullptr);
+    std::string message = Narrow(text);
     while (!message.empty() && (message.back() == '\r' || message.back() == '\n')) message.pop_back();
     return "error " + std::to_string(error) + " (" + message + ")";
 }
 
 // Whether the path is there, and its attributes and size.
-std::string Describe(const char* path) {
+std::string Describe(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return "not found: " + Describe(GetLastError());
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
+        return "not found: " + Describe(GetLastError());
+    }
     char text[64];
     wsprintfA(text, "attributes 0x%lx, %lu bytes", data.dwFileAttributes, data.nFileSizeLow);
     return text;
@@ -27,13 +29,13 @@ std::string Describe(const char* path) {
 
 std::string ProcessName(DWORD id) {
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
-    char name[MAX_PATH] = "?";
+    wchar_t name[MAX_PATH] = L"?";
     DWORD size = MAX_PATH;
     if (process != nullptr) {
-        QueryFullProcessImageNameA(process, 0, name, &size);
+        QueryFullProcessImageNameW(process, 0, name, &size);
         CloseHandle(process);
     }
-    return std::to_string(id) + ":" + name;
+    return std::to_string(id) + ":" + Narrow(name);
 }
 
 }  // namespace
@@ -66,17 +68,18 @@ std::string Job::WaitUntilEmpty(DWORD bound) const {
 
 StartedProcess::StartedProcess(const std::string& program, const std::string& arguments, const char* folder,
                                Job* job) {
-    std::string command = "\"" + program + "\"" + arguments;
-    STARTUPINFOA startup = {};
+    const std::string command = "\"" + program + "\"" + arguments;
+    std::wstring commandLine = Wide(command);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     const DWORD start = GetTickCount();
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, job ? CREATE_SUSPENDED : 0, nullptr, folder,
-                        &startup, &process_)) {
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, job ? CREATE_SUSPENDED : 0, nullptr,
+                        folder ? Wide(folder).c_str() : nullptr, &startup, &process_)) {
         const DWORD error = GetLastError();
-        failure_ = "CreateProcessA " + command + " (" + std::to_string(command.size()) + " characters) failed after " +
+        failure_ = "CreateProcessW " + command + " (" + std::to_string(command.size()) + " characters) failed after " +
                    std::to_string(GetTickCount() - start) + " ms: " + Describe(error);
         if (folder != nullptr) failure_ += std::string("; ") + folder + " " + Describe(folder);
-        failure_ += "; " + program + " " + Describe(program.c_str());
+        failure_ += "; " + program + " " + Describe(program);
         process_ = {};
         return;
     }

@@ -11,7 +11,7 @@
 // them. Whatever still runs in it is ended when the object goes.
 class Job {
 public:
-    Job() : job_(CreateJobObjectA(nullptr, nullptr)) {}
+    Job() : job_(CreateJobObjectW(nullptr, nullptr)) {}
     ~Job();
     Job(const Job&) = delete;
     Job& operator=(const Job&) = delete;
@@ -39,7 +39,7 @@ public:
 
     bool Started() const { return failure_.empty(); }
     // Why it did not start, with what it takes to understand it: the command
-    // and its length, how long CreateProcessA took, the error's number and
+    // and its length, how long CreateProcessW took, the error's number and
     // text, and what the folder and the program are on disk. "" when it started.
     const std::string& Failure() const { return failure_; }
     DWORD Id() const { return process_.dwProcessId; }

@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "logic/InstallerView.h"
+#include "support/Text.h"
 
-// An InstallerView that records every call in order, as text, e.g.
+// An InstallerView that records every call in order, as UTF-8 text, e.g.
 // "DisableButton 2" or "ShowMessage <caption>|<text>". Log texts and pumps are
 // also kept on their own for the copy tests.
 class RecordingView : public InstallerView {
@@ -17,9 +18,9 @@ public:
     std::string destination;  // what ReadDestination hands out
     std::function<void(int pumps)> onPump;  // runs after each pump is counted
 
-    void AppendLogText(const char* text) override {
-        log += text;
-        calls.push_back(std::string("AppendLogText ") + text);
+    void AppendLogText(const wchar_t* text) override {
+        log += Narrow(text);
+        calls.push_back("AppendLogText " + Narrow(text));
     }
     void PumpOneMessage() override {
         ++pumps;
@@ -35,14 +36,14 @@ public:
         calls.push_back("ClearLog");
     }
     void ReadDestination(ShortPath& buffer) override {
-        // The dialog reads at most 258 characters; so does this fake.
-        const std::string text = destination.substr(0, 258);
+        // The dialog reads at most 258 UTF-16 units; so does this fake.
+        const std::wstring text = Wide(destination).substr(0, 258);
         text.copy(buffer.text, text.size());
-        buffer.text[text.size()] = '\0';
+        buffer.text[text.size()] = L'\0';
         calls.push_back("ReadDestination");
     }
-    void ShowMessage(const char* text, const char* caption) override {
-        calls.push_back(std::string("ShowMessage ") + caption + "|" + text);
+    void ShowMessage(const wchar_t* text, const wchar_t* caption) override {
+        calls.push_back("ShowMessage " + Narrow(caption) + "|" + Narrow(text));
     }
     void EndWithResult(int result) override {
         calls.push_back("EndWithResult " + std::to_string(result));

@@ -1,12 +1,12 @@
 #include "support/Registry.h"
 
 namespace {
-const char kKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char kValue[] = "Common Desktop";
+const wchar_t kKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const wchar_t kValue[] = L"Common Desktop";
 
 HKEY OpenKey(REGSAM view) {
     HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
     return key;
 }
 }  // namespace
@@ -22,9 +22,9 @@ CommonDesktopValue::CommonDesktopValue() {
     for (Saved& saved : saved_) {
         HKEY key = OpenKey(saved.view);
         DWORD size = 0;
-        if (RegQueryValueExA(key, kValue, nullptr, &saved.type, nullptr, &size) == ERROR_SUCCESS) {
+        if (RegQueryValueExW(key, kValue, nullptr, &saved.type, nullptr, &size) == ERROR_SUCCESS) {
             saved.bytes.resize(size);
-            saved.existed = RegQueryValueExA(key, kValue, nullptr, &saved.type, saved.bytes.data(), &size) ==
+            saved.existed = RegQueryValueExW(key, kValue, nullptr, &saved.type, saved.bytes.data(), &size) ==
                             ERROR_SUCCESS;
         }
         RegCloseKey(key);
@@ -35,9 +35,9 @@ CommonDesktopValue::~CommonDesktopValue() {
     for (const Saved& saved : saved_) {
         HKEY key = OpenKey(saved.view);
         if (saved.existed) {
-            RegSetValueExA(key, kValue, 0, saved.type, saved.bytes.data(), static_cast<DWORD>(saved.bytes.size()));
+            RegSetValueExW(key, kValue, 0, saved.type, saved.bytes.data(), static_cast<DWORD>(saved.bytes.size()));
         } else {
-            RegDeleteValueA(key, kValue);
+            RegDeleteValueW(key, kValue);
         }
         RegCloseKey(key);
     }
@@ -46,7 +46,7 @@ CommonDesktopValue::~CommonDesktopValue() {
 void CommonDesktopValue::Set(DWORD type, const std::string& bytes) {
     for (const Saved& saved : saved_) {
         HKEY key = OpenKey(saved.view);
-        RegSetValueExA(key, kValue, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+        RegSetValueExW(key, kValue, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                        static_cast<DWORD>(bytes.size()));
         RegCloseKey(key);
     }
@@ -55,7 +55,12 @@ void CommonDesktopValue::Set(DWORD type, const std::string& bytes) {
 void CommonDesktopValue::Remove() {
     for (const Saved& saved : saved_) {
         HKEY key = OpenKey(saved.view);
-        RegDeleteValueA(key, kValue);
+        RegDeleteValueW(key, kValue);
         RegCloseKey(key);
     }
+}
+
+std::string Utf16Bytes(const std::string& text) {
+    const std::wstring wide = Wide(text);
+    return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
 }

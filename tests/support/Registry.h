@@ -5,6 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "support/Text.h"
+
+// The bytes of `text` (UTF-8) in UTF-16, as the registry's wide functions
+// store a text value: the terminator only if `text` ends in one.
+std::string Utf16Bytes(const std::string& text);
+
 // Saves the machine's "Common Desktop" value and puts it back when the test
 // ends. On 64-bit Windows the value exists twice: 32-bit programs such as the
 // shipped HD.EXE read it from the 32-bit registry view, 64-bit ones from the
@@ -19,7 +25,7 @@ public:
 
     // Replaces the value with raw bytes of the given registry type.
     void Set(DWORD type, const std::string& bytes);
-    void SetText(const std::string& folder) { Set(REG_SZ, folder + '\0'); }
+    void SetText(const std::string& folder) { Set(REG_SZ, Utf16Bytes(folder + '\0')); }
     void Remove();
 
 private:

@@ -1,23 +1,31 @@
 // Stands in for the installed main program in tests: records how it was
 // started (its own path, its command line, its current folder) in the file
-// named by HD_START_RECORD, one item per line, then exits.
+// named by HD_START_RECORD, one item per line in UTF-8, then exits.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    char record[MAX_PATH];
-    if (GetEnvironmentVariableA("HD_START_RECORD", record, MAX_PATH) == 0) return 1;
-    char self[MAX_PATH];
-    char folder[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    GetCurrentDirectoryA(MAX_PATH, folder);
-    HANDLE file = CreateFileA(record, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 1;
+#include <initializer_list>
+
+namespace {
+void WriteLine(HANDLE file, const wchar_t* text) {
+    static char line[3 * 32768];  // a command line's 32,767 units, at most 3 bytes each
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, line, sizeof line - 1, nullptr, nullptr);
+    if (length <= 0) return;
+    line[length - 1] = '\n';
     DWORD written;
-    const char* const lines[] = {self, GetCommandLineA(), folder};
-    for (const char* line : lines) {
-        WriteFile(file, line, lstrlenA(line), &written, nullptr);
-        WriteFile(file, "\n", 1, &written, nullptr);
-    }
+    WriteFile(file, line, length, &written, nullptr);
+}
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    wchar_t record[MAX_PATH];
+    if (GetEnvironmentVariableW(L"HD_START_RECORD", record, MAX_PATH) == 0) return 1;
+    wchar_t self[MAX_PATH];
+    wchar_t folder[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    HANDLE file = CreateFileW(record, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    for (const wchar_t* line : {self, GetCommandLineW(), folder}) WriteLine(file, line);
     CloseHandle(file);
     return 0;
 }
