@@ -26,6 +26,7 @@ import calendar
 import hashlib
 import os
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -62,6 +63,13 @@ def product_entries(root):
     return entries
 
 
+def windows_case(path):
+    """`path` as Windows compares names: upcased a character at a time, so
+    that ς and σ are one letter, as Σ, while ß stays ß. str.lower() keeps ς
+    apart from σ, and str.upper() makes ß SS."""
+    return ''.join(c.upper() if len(c.upper()) == 1 else c for c in path)
+
+
 def check_product(root):
     if not os.path.isdir(root):
         raise Refused(f'product folder {root} does not exist')
@@ -85,18 +93,19 @@ def check_product(root):
     seen = {}
     for entry in entries:
         name = entry.rsplit('/', 1)[-1]
+        # Before the length: past this every character is one UCS-2 unit, so
+        # len() counts what Joliet counts.
+        wide = next((c for c in name if ord(c) > 0xFFFF), None)
+        if wide:
+            raise Refused(f'the disc cannot carry this name: Joliet holds UCS-2, and U+{ord(wide):04X} '
+                          f'lies outside it: {entry}')
         if len(name) > JOLIET_NAME_LIMIT:
             raise Refused(f'name too long for Joliet ({len(name)} characters, at most '
                           f'{JOLIET_NAME_LIMIT}): {entry}')
         if any(c in FORBIDDEN for c in name) or name != name.rstrip(' .'):
             raise Refused(f'the disc would change this name (a character Joliet or Windows cannot '
                           f'keep, or a trailing dot or space): {entry}')
-        try:
-            name.encode('cp1251')
-        except UnicodeEncodeError:
-            raise Refused(f'the installer cannot name this file: it holds characters outside '
-                          f'Windows-1251: {entry}')
-        key = entry.lower()
+        key = windows_case(entry)
         if key in seen:
             raise Refused(f'names that differ only in case, which Windows sees as one: '
                           f'{seen[key]} and {entry}')
@@ -116,11 +125,14 @@ def check_label(label):
 
 
 def joliet_files(image):
-    """The image's files as Windows shows them: the Joliet tree's paths."""
-    # Every name that got this far is Windows-1251, as isoinfo can print it.
-    listing = subprocess.run(['isoinfo', '-i', image, '-J', '-j', 'cp1251', '-f'], capture_output=True,
-                             check=True).stdout.decode('cp1251')
-    return {line.lstrip('/') for line in listing.splitlines() if line.strip()}
+    """The image's files and folders as Windows shows them: the Joliet tree's paths."""
+    # xorriso reads the tree (isoinfo -j knows only single-byte charsets),
+    # without Rock Ridge, in UTF-8 as it wrote it. It prints each path
+    # shell-quoted, one a line: no name that got this far holds a line break.
+    listing = subprocess.run(['xorriso', '-no_rc', '-report_about', 'FAILURE', '-abort_on', 'FAILURE',
+                              '-local_charset', 'UTF-8', '-read_fs', 'norock', '-indev', image, '-find', '/'],
+                             capture_output=True, check=True).stdout.decode('utf-8', errors='surrogateescape')
+    return {shlex.split(line)[0].lstrip('/') for line in listing.splitlines() if line.strip()} - {''}
 
 
 def run_tool(command, password=None, stdin=b''):
@@ -339,8 +351,10 @@ def make_image(args):
         os.makedirs(stage_dir)
         stage(args, stage_dir, signing)
         partial = os.path.join(work, 'medium.iso')
+        # The names on disk are UTF-8 whatever the caller's locale: in a C
+        # locale xorriso would write every other one as '_'.
         result = subprocess.run(
-            ['xorriso', '-no_rc', '-report_about', 'FAILURE', '-abort_on', 'FAILURE',
+            ['xorriso', '-no_rc', '-report_about', 'FAILURE', '-abort_on', 'FAILURE', '-local_charset', 'UTF-8',
              '-outdev', partial, '-volid', args.label, '-joliet', 'on', '-rockridge', 'on',
              '-map', stage_dir, '/', '-commit'],
             capture_output=True)

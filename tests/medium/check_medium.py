@@ -25,7 +25,9 @@ def make(product, label=None):
     command = [sys.executable, make_medium, '--installer', installer, '--out', image, '--product', product]
     if label is not None:
         command += ['--label', label]
-    result = subprocess.run(command, capture_output=True, env=dict(os.environ, SOURCE_DATE_EPOCH='1700000000'))
+    # The C locale, as in a bare container: the image must not depend on the caller's.
+    result = subprocess.run(command, capture_output=True,
+                            env=dict(os.environ, SOURCE_DATE_EPOCH='1700000000', LC_ALL='C'))
     return result, image
 
 
@@ -35,7 +37,8 @@ def joliet_tree(image):
     if os.path.isdir(target):
         subprocess.run(['chmod', '-R', 'u+w', target])
         shutil.rmtree(target)
-    subprocess.run(['xorriso', '-no_rc', '-report_about', 'FAILURE', '-osirrox', 'on', '-read_fs', 'norock',
+    subprocess.run(['xorriso', '-no_rc', '-report_about', 'FAILURE', '-osirrox', 'on', '-local_charset', 'UTF-8',
+                    '-read_fs', 'norock',
                     '-indev', image, '-extract', '/', target], check=True, capture_output=True)
     return tree(target)
 
@@ -55,11 +58,15 @@ os.makedirs(scratch)
 with open(installer, 'rb') as data:
     installer_bytes = data.read()
 
-# A product with nested and Cyrillic names, binary content, no autorun.inf.
+# A product with nested names in several scripts, binary content, no autorun.inf.
 product = os.path.join(scratch, 'product')
 write(os.path.join(product, 'zel_or.exe'), b'MZ' + bytes(range(256)) * 8)
 write(os.path.join(product, 'Карты', 'Карта 1.bin'), os.urandom(70000))
+write(os.path.join(product, 'Карты', '地図の凡例.bin'), os.urandom(3000))
+write(os.path.join(product, 'Οδηγίες', 'Εγχειρίδιο χρήσης.txt'), 'Οδηγίες'.encode('utf-16'))
+write(os.path.join(product, 'docs', 'Größe und Maße – Übersicht.txt'), b'Gr\xf6\xdfe\r\n')
 write(os.path.join(product, 'docs', 'Справка по программе.txt'), 'Справка'.encode('cp1251'))
+write(os.path.join(product, 'docs', "Player's guide.txt"), b'guide\r\n')
 write(os.path.join(product, 'docs', 'deep', 'er', 'readme.txt'), b'readme\r\n')
 write(os.path.join(product, 'docs', 'n' * 60 + '.txt'), b'the longest name Joliet holds: 64 characters')
 result, image = make(product)
@@ -107,8 +114,15 @@ bad('name Joliet would change', lambda f: write(os.path.join(f, 'a:b.txt'), b'')
 bad('name with a trailing dot', lambda f: write(os.path.join(f, 'notes.'), b''), 'would change this name')
 bad('names differing only in case', lambda f: (write(os.path.join(f, 'Map.bin'), b''), write(os.path.join(f, 'map.bin'), b'')),
     'differ only in case')
-bad('name outside Windows-1251', lambda f: write(os.path.join(f, '地図.bin'), b''), 'outside Windows-1251: 地図.bin')
-# Its folders still fit under C:\ZelOr\ (233 characters); the file does not (265).
+bad('Greek names differing only in case', lambda f: (write(os.path.join(f, 'Οδηγίες.txt'), b''),
+                                                     write(os.path.join(f, 'ΟΔΗΓΊΕΣ.TXT'), b'')),
+    'differ only in case')
+bad('name outside UCS-2', lambda f: write(os.path.join(f, 'Карты', 'Мир \U0001F5FA.bin'), b''),
+    'Joliet holds UCS-2, and U+1F5FA lies outside it: Карты/Мир \U0001F5FA.bin')
+# Too long as well, however counted: a shorter name would still not be carried.
+bad('name outside UCS-2 and too long', lambda f: write(os.path.join(f, 'n' * 60 + '\U0001F5FA.bin'), b''),
+    'Joliet holds UCS-2, and U+1F5FA lies outside it')
+# Its folders still fit under C:\ZelOr\ (232 characters); the file does not (265).
 deep = '/'.join(['folder_' + str(i) * 20 for i in range(8)]) + '/' + 'f' * 28 + '.bin'
 bad('path too deep to install', lambda f: write(os.path.join(f, deep), b''), f'{deep} is 265 characters once installed')
 bad('autorun.inf opening another program', lambda f: write(os.path.join(f, 'autorun.inf'), b'[autorun]\r\nopen=start.exe\r\n'),
