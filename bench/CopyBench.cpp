@@ -13,6 +13,7 @@
 #include "bench/BenchTiming.h"
 #include "logic/CopyTree.h"
 #include "logic/InstallerView.h"
+#include "logic/Room.h"
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/ForeignWindows.h"
@@ -30,6 +31,7 @@ public:
     void ReadDestination(ShortPath& buffer) override { buffer.text[0] = L'\0'; }
     void ShowMessage(const wchar_t*, const wchar_t*) override {}
     void EndWithResult(int) override {}
+    bool AskRetry(const wchar_t*, const wchar_t*) override { return false; }
 };
 
 // What a copier does besides listing folders, creating them and copying files.
@@ -191,8 +193,9 @@ double TimeRequiredSteps(const std::string& source, const std::string& destinati
     return seconds;
 }
 
-void MeasureInstaller(const char* name, const std::string& installer, const std::string& source,
-                      const std::string& destination, int rounds) {
+// Returns the HD.EXE median.
+double MeasureInstaller(const char* name, const std::string& installer, const std::string& source,
+                        const std::string& destination, int rounds) {
     const std::vector<double> m = Race(rounds, destination, [&](int copier, const std::string& into) {
         return copier == 0   ? TimeInstaller(installer, source, into)
                : copier == 1 ? TimeWalker(source, into, {false, false})
@@ -203,6 +206,27 @@ void MeasureInstaller(const char* name, const std::string& installer, const std:
                 "  (size check and attributes for each file, a queue check per listing entry)\n"
                 "  %.3f s (ratio %.3f)\n",
                 name, rounds, m[0], m[1], m[0] / m[1], m[2], m[0] / m[2]);
+    return m[0];
+}
+
+// The installer's room check before its copy, one walk of the source, into a
+// destination that does not exist yet and into one that holds the whole
+// tree (a reinstall: one more look for each file), against the whole install.
+void MeasureRoomCheck(const std::string& source, const std::string& destination, double install, int rounds) {
+    std::vector<double> fresh, again;
+    SilentView view;
+    RemoveTree(destination);
+    for (int round = 0; round < rounds; ++round) {
+        fresh.push_back(Timed([&] { return EnsureRoom(view, Wide(source).c_str(), Wide(destination).c_str()); }));
+    }
+    CopyTree(view, Wide(source).c_str(), Wide(destination).c_str());
+    for (int round = 0; round < rounds; ++round) {
+        again.push_back(Timed([&] { return EnsureRoom(view, Wide(source).c_str(), Wide(destination).c_str()); }));
+    }
+    RemoveTree(destination);
+    std::printf("room check before the copy, median of %d: into a new folder %.3f s (%.1f %% of the whole install),\n"
+                "  over an earlier installation %.3f s (%.1f %%)\n",
+                rounds, Median(fresh), 100 * Median(fresh) / install, Median(again), 100 * Median(again) / install);
 }
 
 }  // namespace
@@ -221,7 +245,10 @@ int main(int argc, char** argv) {
                 "/bare", "/steps");
     MakeMedium(root + "\\small", 50, 100, 4096);
     Measure("5,000 x 4 KB in 50 folders", root + "\\small", root + "\\out", rounds);
-    if (argc > 2) MeasureInstaller("5,000 x 4 KB", argv[2], root + "\\small", root + "\\out", 3);
+    if (argc > 2) {
+        const double install = MeasureInstaller("5,000 x 4 KB", argv[2], root + "\\small", root + "\\out", 3);
+        MeasureRoomCheck(root + "\\small", root + "\\room", install, rounds);
+    }
     RemoveTree(root + "\\small");
     MakeMedium(root + "\\large", 1, 10, 20u << 20);
     Measure("10 x 20 MB", root + "\\large", root + "\\out", rounds);

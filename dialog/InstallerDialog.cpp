@@ -200,6 +200,11 @@ void InstallerDialog::ShowMessage(const wchar_t* text, const wchar_t* caption) {
     MessageBoxW(window_, text, caption, MB_OK | MB_ICONINFORMATION);
 }
 
+bool InstallerDialog::AskRetry(const wchar_t* text, const wchar_t* caption) {
+    HandOverLog();
+    return MessageBoxW(window_, text, caption, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY;
+}
+
 void InstallerDialog::EndWithResult(int result) {
     HandOverLog();
     EndDialog(window_, result);

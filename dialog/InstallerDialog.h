@@ -25,6 +25,7 @@ public:
     void ReadDestination(ShortPath& buffer) override;
     void ShowMessage(const wchar_t* text, const wchar_t* caption) override;
     void EndWithResult(int result) override;
+    bool AskRetry(const wchar_t* text, const wchar_t* caption) override;
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -2,68 +2,12 @@
 
 #include <windows.h>
 
+#include "logic/Failure.h"
 #include "logic/InstallerView.h"
 #include "logic/PathHelpers.h"
+#include "logic/TreeWalk.h"
 
 namespace {
-
-// The medium's own start-up files: its autorun description, its start program
-// and this installer.
-const wchar_t* const kExcludedNames[] = {L"autorun.inf", L"start.exe", L"hd.exe"};
-
-// The excluded names are ASCII, so folding ASCII letters is exact; the
-// locale-aware lstrcmpiW would also ignore hyphens and apostrophes
-// ("st-art.exe" would match "start.exe").
-bool EqualsIgnoringAsciiCase(const wchar_t* a, const wchar_t* b) {
-    for (;; ++a, ++b) {
-        wchar_t x = *a, y = *b;
-        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
-        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
-        if (x != y) return false;
-        if (x == L'\0') return true;
-    }
-}
-
-bool IsExcludedFile(const wchar_t* name) {
-    for (const wchar_t* excluded : kExcludedNames) {
-        if (EqualsIgnoringAsciiCase(name, excluded)) return true;
-    }
-    return false;
-}
-
-bool IsDotEntry(const wchar_t* name) {
-    return lstrcmpW(name, L".") == 0 || lstrcmpW(name, L"..") == 0;
-}
-
-// Which folder a path names, independent of how the path spells it (case,
-// doubled separators, another drive letter for the same folder).
-struct FolderIdentity {
-    bool known;
-    DWORD volume;
-    DWORD indexHigh;
-    DWORD indexLow;
-};
-
-FolderIdentity IdentifyFolder(const wchar_t* path) {
-    FolderIdentity identity = {};
-    HANDLE folder = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (folder == INVALID_HANDLE_VALUE) return identity;
-    BY_HANDLE_FILE_INFORMATION information;
-    if (GetFileInformationByHandle(folder, &information)) {
-        identity.known = true;
-        identity.volume = information.dwVolumeSerialNumber;
-        identity.indexHigh = information.nFileIndexHigh;
-        identity.indexLow = information.nFileIndexLow;
-    }
-    CloseHandle(folder);
-    return identity;
-}
-
-bool SameFolder(const FolderIdentity& a, const FolderIdentity& b) {
-    return a.known && b.known && a.volume == b.volume && a.indexHigh == b.indexHigh &&
-           a.indexLow == b.indexLow;
-}
 
 // CopyFileW, and whether the copy is whole: the file must have the size its
 // listing entry gave. Under Wine, CopyFileW takes a read error on the source
@@ -74,89 +18,86 @@ bool SameFolder(const FolderIdentity& a, const FolderIdentity& b) {
 // with the source's last-write time, under Wine also when it fails half-way.
 // A file without that stamp, or of the right size, was there before and was
 // not touched (an earlier installation's, or the user's): it stays.
-bool CopyWholeFile(const wchar_t* source, const wchar_t* destination, const WIN32_FIND_DATAW& entry) {
+// Returns the error, ERROR_SUCCESS for a whole copy; a short one, which has
+// no error of its own, is ERROR_CRC, what Windows reports for a disc's sector
+// it cannot read.
+DWORD CopyWholeFile(const wchar_t* source, const wchar_t* destination, const WIN32_FIND_DATAW& entry) {
     const bool reported = CopyFileW(source, destination, FALSE) != FALSE;
+    const DWORD failure = reported ? ERROR_CRC : GetLastError();
     WIN32_FILE_ATTRIBUTE_DATA copy;
-    if (!GetFileAttributesExW(destination, GetFileExInfoStandard, &copy)) return false;
-    if (copy.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    if (!GetFileAttributesExW(destination, GetFileExInfoStandard, &copy)) return reported ? GetLastError() : failure;
+    if (copy.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return reported ? ERROR_ACCESS_DENIED : failure;
     const bool whole = copy.nFileSizeLow == entry.nFileSizeLow && copy.nFileSizeHigh == entry.nFileSizeHigh;
-    if (reported && whole) return true;
+    if (reported && whole) return ERROR_SUCCESS;
     if (!whole && (reported || CompareFileTime(&copy.ftLastWriteTime, &entry.ftLastWriteTime) == 0)) {
         // A copy from a CD is read-only, which would keep it from being deleted.
         SetFileAttributesW(destination, FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(destination);
     }
-    return false;
+    return failure;
 }
 
-// One folder level; `destination` already exists or could not be created.
-// `destinationRoot` is the folder the whole copy goes into:
-// when it lies inside the source tree the listing meets it, and it is skipped so
-// the copy never copies its own output.
-bool CopyLevel(InstallerView& view, const wchar_t* source, const wchar_t* destination,
-               const FolderIdentity& destinationRoot) {
-    LongPath sourceFolder = {};
-    LongPath sourceEntry;
-    ShortPath destinationChild;
-    // A source over 1023 characters cannot be listed without cutting it short.
-    if (!CopyPath(sourceFolder, source)) return false;
-    if (!JoinPath(sourceEntry, sourceFolder.text, L"*.*")) return false;
+// Makes the folder `path` with every missing folder above it. Returns the
+// error, ERROR_SUCCESS once the folder is there.
+DWORD CreateFolder(const wchar_t* path) {
+    MakeDirectoryChain(path);
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_SUCCESS;
+    // Once more for the reason, which the chain does not keep: a file in the
+    // way, no rights, a medium that cannot be written.
+    return CreateDirectoryW(path, nullptr) ? ERROR_SUCCESS : GetLastError();
+}
 
-    WIN32_FIND_DATAW entry;
-    HANDLE listing = FindFirstFileW(sourceEntry.text, &entry);
-    // Only an empty drive root lists nothing at all, not even "." and "..".
-    // Any other failure (a folder gone since its parent was listed, a disc
-    // taken out or unreadable) would leave files out of an install reported
-    // as complete.
-    if (listing == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+// Creates the folder `path` (nullptr: it does not fit), shown as
+// `folder`\`name` when it cannot be, until it is there or the user cancels.
+bool CreateFolderOrAsk(InstallerView& view, const wchar_t* path, const wchar_t* folder, const wchar_t* name) {
+    for (;;) {
+        const DWORD error = path != nullptr ? CreateFolder(path) : ERROR_FILENAME_EXCED_RANGE;
+        if (error == ERROR_SUCCESS) return true;
+        if (!AskRetryFolder(view, folder, name, error)) return false;
+    }
+}
 
-    bool copied = true;
-    do {
-        const wchar_t* name = entry.cFileName;
-        const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (isFolder ? !IsDotEntry(name) : !IsExcludedFile(name)) {
-            // An entry whose paths do not fit their buffers counts as a failed copy.
-            if (!JoinPath(sourceEntry, sourceFolder.text, name) ||
-                !JoinPath(destinationChild, destination, name)) {
-                copied = false;
-                break;
-            }
-            if (isFolder) {
-                if (!SameFolder(IdentifyFolder(sourceEntry.text), destinationRoot)) {
-                    MakeDirectoryChain(destinationChild.text);
-                    if (!CopyLevel(view, sourceEntry.text, destinationChild.text, destinationRoot)) {
-                        copied = false;
-                        break;
-                    }
-                }
-            } else {
-                if (!CopyWholeFile(sourceEntry.text, destinationChild.text, entry)) {
-                    copied = false;
-                    break;
-                }
-                // result ignored: files from a CD arrive read-only; if this fails the
-                // copy itself still succeeded.
-                SetFileAttributesW(destinationChild.text, FILE_ATTRIBUTE_NORMAL);
-                view.AppendLogText(destinationChild.text);
-                view.AppendLogText(L"\r\n");
+// The copy itself: each file copied whole, made normal and logged, each
+// folder created; a step that fails is offered for Retry until it succeeds
+// or the user cancels.
+class Copier : public TreeVisitor {
+public:
+    explicit Copier(InstallerView& view) : view_(view) {}
+
+    bool VisitFile(const TreeEntry& file) override {
+        for (;;) {
+            const DWORD error = file.source != nullptr && file.destination != nullptr
+                                    ? CopyWholeFile(file.source, file.destination, file.found)
+                                    : ERROR_FILENAME_EXCED_RANGE;
+            if (error == ERROR_SUCCESS) break;
+            if (!AskRetryCopy(view_, file.sourceFolder, file.destinationFolder, file.found.cFileName, error)) {
+                return false;
             }
         }
-        view.PumpOneMessage();
-    } while (FindNextFileW(listing, &entry));
-    // A listing that breaks off before its end leaves the rest of the folder uncopied.
-    if (copied && GetLastError() != ERROR_NO_MORE_FILES) copied = false;
+        // result ignored: files from a CD arrive read-only; if this fails the
+        // copy itself still succeeded.
+        SetFileAttributesW(file.destination, FILE_ATTRIBUTE_NORMAL);
+        view_.AppendLogText(file.destination);
+        view_.AppendLogText(L"\r\n");
+        return true;
+    }
 
-    FindClose(listing);
-    return copied;
-}
+    bool EnterFolder(const TreeEntry& folder) override {
+        return CreateFolderOrAsk(view_, folder.destination, folder.destinationFolder, folder.found.cFileName);
+    }
+
+private:
+    InstallerView& view_;
+};
 
 }  // namespace
 
 bool CopyTree(InstallerView& view, const wchar_t* source, const wchar_t* destination) {
-    MakeDirectoryChain(destination);
-    const FolderIdentity destinationRoot = IdentifyFolder(destination);
+    if (!CreateFolderOrAsk(view, destination, destination, nullptr)) return false;
     // Copying a folder onto itself would read and write every file at once;
     // Windows' CopyFileW refuses that for the first file, so it is a failed copy.
-    if (SameFolder(IdentifyFolder(source), destinationRoot)) return false;
-    return CopyLevel(view, source, destination, destinationRoot);
+    if (SameFolder(IdentifyFolder(source), IdentifyFolder(destination))) return false;
+    Copier copier(view);
+    return WalkTree(view, copier, source, destination);
 }

@@ -6,6 +6,7 @@
 #include "logic/CopyTree.h"
 #include "logic/InstallerView.h"
 #include "logic/PathHelpers.h"
+#include "logic/Room.h"
 
 const wchar_t kMainProgramFile[] = L"zel_or.exe";
 const wchar_t kDefaultDestination[] = L"C:\\ZelOr";
@@ -15,6 +16,7 @@ const wchar_t kCompletionMessage[] =
     L"Для запуска используйте ярлык на рабочем столе или файл %s, находящийся в папке назначения.";
 const wchar_t kCompletionCaption[] = L"Работа завершена";
 const wchar_t kEmptyDestinationMessage[] = L"Укажите папку назначения.";
+const wchar_t kSameFolderMessage[] = L"Папка назначения совпадает с папкой, из которой запущена установка.";
 const wchar_t kInstallerCaption[] = L"" INSTALLER_CAPTION;
 
 namespace {
@@ -77,6 +79,14 @@ void RunInstall(InstallerView& view) {
         view.ShowMessage(kEmptyDestinationMessage, kInstallerCaption);
         return;
     }
+    // Holds the source folder, later the main program path.
+    ShortPath program;
+    const bool sourceKnown = FindSourceFolder(program);
+    // No retry can mend a copy of the medium onto itself.
+    if (sourceKnown && SameFolder(IdentifyFolder(program.text), IdentifyFolder(destination))) {
+        view.ShowMessage(kSameFolderMessage, kInstallerCaption);
+        return;
+    }
 
     // From here on nothing in the dialog may start a second run or end it.
     view.SetDestinationReadOnly();
@@ -86,9 +96,8 @@ void RunInstall(InstallerView& view) {
     view.ClearLog();
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
 
-    // Holds the source folder, later the main program path.
-    ShortPath program;
-    const bool copied = FindSourceFolder(program) && CopyTree(view, program.text, destination);
+    const bool copied =
+        sourceKnown && EnsureRoom(view, program.text, destination) && CopyTree(view, program.text, destination);
 
     // Holds the completion message, later the desktop folder and the shortcut path.
     DesktopPath text;
@@ -101,7 +110,9 @@ void RunInstall(InstallerView& view) {
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     view.EndWithResult(IDOK);
 
-    if (!programFits || !FileExists(program.text)) return;
+    // A cancelled install starts nothing: the program may be half-copied, or
+    // an earlier installation's beside a half-copied product.
+    if (!copied || !programFits || !FileExists(program.text)) return;
     if (FindCommonDesktop(text.text) && AppendShortcutName(text)) {
         // result ignored: a missing shortcut is not reported; the program still starts.
         CreateShellLink(program.text, text.text, kShortcutName);

@@ -9,11 +9,14 @@ extern const wchar_t kShortcutName[];        // "Орвента"
 extern const wchar_t kCompletionMessage[];   // wsprintfW format, %s = main program file
 extern const wchar_t kCompletionCaption[];
 extern const wchar_t kEmptyDestinationMessage[];
+extern const wchar_t kSameFolderMessage[];
 extern const wchar_t kInstallerCaption[];
 
-// What "Извлечь" does: freezes the dialog, copies the folder of the running
-// program into the destination typed in the dialog, reports completion, ends
-// the dialog with 1, then makes the desktop shortcut and starts the installed
-// main program when it is there. An empty destination is refused with a
-// message and leaves the dialog as it was.
+// What "Извлечь" does: freezes the dialog, checks the destination's room,
+// copies the folder of the running program into the destination typed in the
+// dialog, reports completion, ends the dialog with 1, then makes the desktop
+// shortcut and starts the installed main program when it is there. An empty
+// destination, or the source folder itself, is refused with a message and
+// leaves the dialog as it was. An install the user cancels at a failed step
+// ends the dialog with 1 too, with no completion box, shortcut or start.
 void RunInstall(InstallerView& view);

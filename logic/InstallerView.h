@@ -24,6 +24,9 @@ public:
     virtual void ShowMessage(const wchar_t* text, const wchar_t* caption) = 0;
     // Ends the modal dialog with `result`.
     virtual void EndWithResult(int result) = 0;
+    // Shows an error box owned by the dialog with Retry and Cancel and waits
+    // for the answer: true for Retry; Cancel, Escape and the close box give false.
+    virtual bool AskRetry(const wchar_t* text, const wchar_t* caption) = 0;
 
 protected:
     ~InstallerView() = default;

@@ -71,3 +71,42 @@ bool FileExists(const wchar_t* path) {
     FindClose(search);
     return true;
 }
+
+FolderIdentity IdentifyFolder(const wchar_t* path) {
+    FolderIdentity identity = {};
+    HANDLE folder = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return identity;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileInformationByHandle(folder, &information) &&
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        identity.known = true;
+        identity.volume = information.dwVolumeSerialNumber;
+        identity.indexHigh = information.nFileIndexHigh;
+        identity.indexLow = information.nFileIndexLow;
+    }
+    CloseHandle(folder);
+    return identity;
+}
+
+bool SameFolder(const FolderIdentity& a, const FolderIdentity& b) {
+    return a.known && b.known && a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}
+
+void FormatText(wchar_t* out, int capacity, const wchar_t* format, std::initializer_list<const wchar_t*> args) {
+    if (capacity <= 0) return;
+    const wchar_t* const* next = args.begin();
+    int length = 0;
+    auto put = [&](wchar_t unit) {
+        if (length < capacity - 1) out[length++] = unit;
+    };
+    for (const wchar_t* at = format; *at != L'\0'; ++at) {
+        if (at[0] == L'%' && at[1] == L's' && next != args.end()) {
+            for (const wchar_t* arg = *next++; *arg != L'\0'; ++arg) put(*arg);
+            ++at;
+        } else {
+            put(*at);
+        }
+    }
+    out[length] = L'\0';
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+
 #include "logic/PathText.h"
 
 // Position of the last `c` in `text`, or nullptr. Units compare exactly.
@@ -49,3 +51,21 @@ void MakeDirectoryChain(const wchar_t* path);
 
 // True when FindFirstFileW finds anything for `path` (file, folder or wildcard match).
 bool FileExists(const wchar_t* path);
+
+// Which folder a path names, independent of how the path spells it (case,
+// doubled separators, another drive letter for the same folder): its volume
+// and file index. Unknown for a path that names no folder that can be opened.
+struct FolderIdentity {
+    bool known;
+    unsigned long volume;
+    unsigned long indexHigh;
+    unsigned long indexLow;
+};
+FolderIdentity IdentifyFolder(const wchar_t* path);
+// Both known, and the same folder.
+bool SameFolder(const FolderIdentity& a, const FolderIdentity& b);
+
+// Writes `format` into `out` with each %s replaced by the next of `args`, in
+// order: for texts that hold paths, which may pass wsprintfW's 1024 units.
+// Writes at most `capacity` - 1 units and the terminator; a longer text is cut.
+void FormatText(wchar_t* out, int capacity, const wchar_t* format, std::initializer_list<const wchar_t*> args);

@@ -87,31 +87,87 @@ TEST_F(InstallerViewTest, ALineAfterAPauseShowsAtOnceAndAQuickOneJoinsTheNextBat
     });
 }
 
-HWND g_log = nullptr;
-std::string g_logUnderTheBox;
+// A box the dialog shows while a scenario runs, answered by a thread timer
+// that the box's own modal loop dispatches: what the log showed under it,
+// whether the dialog owned it, which of its buttons there were.
+struct Box {
+    std::string caption;
+    UINT answer;  // the command posted to it: IDOK, IDRETRY, IDCANCEL, or WM_CLOSE
+    HWND dialog = nullptr;
+    std::string logUnderIt = "<box never seen>";
+    bool ownedByTheDialog = false;
+    bool retryAndCancel = false;
+};
+Box* g_box = nullptr;
 
-// Run by the message box's own modal loop: reads the log while the box is up,
-// then closes the box.
-void CALLBACK ReadLogUnderTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND box = FindWindowW(L"#32770", L"Проверка");
+BOOL CALLBACK FindBox(HWND window, LPARAM found) {
+    wchar_t className[16] = L"";
+    GetClassNameW(window, className, 16);
+    if (window == g_box->dialog || lstrcmpW(className, L"#32770") != 0 || TextOf(window) != g_box->caption) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+void CALLBACK AnswerTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));
     if (box == nullptr) return;
     KillTimer(nullptr, timer);
-    g_logUnderTheBox = TextOf(g_log);
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    g_box->logUnderIt = TextOf(GetDlgItem(g_box->dialog, 1003));
+    g_box->ownedByTheDialog = GetWindow(box, GW_OWNER) == g_box->dialog;
+    g_box->retryAndCancel = GetDlgItem(box, IDRETRY) != nullptr && GetDlgItem(box, IDCANCEL) != nullptr &&
+                            GetDlgItem(box, IDOK) == nullptr;
+    if (g_box->answer == WM_CLOSE) {
+        PostMessageW(box, WM_CLOSE, 0, 0);
+    } else {
+        PostMessageW(box, WM_COMMAND, g_box->answer, 0);
+    }
+}
+
+// Answers the next box of this thread captioned `box.caption` as `box.answer` says.
+void AnswerNextBox(Box& box, HWND dialog) {
+    box.dialog = dialog;
+    g_box = &box;
+    SetTimer(nullptr, 0, 50, AnswerTheBox);
 }
 
 TEST_F(InstallerViewTest, GatheredLinesAreShownBeforeAMessageBox) {
-    g_logUnderTheBox = "<box never seen>";
-    OnLiveDialog([](InstallerDialog& view, HWND dialog) {
-        g_log = GetDlgItem(dialog, 1003);
+    Box box = {"Проверка", IDOK};
+    OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
         view.ClearLog();
         Sleep(kPauseMs);
         view.AppendLogText(L"shown\r\n");
         view.AppendLogText(L"gathered\r\n");
-        SetTimer(nullptr, 0, 50, ReadLogUnderTheBox);
+        AnswerNextBox(box, dialog);
         view.ShowMessage(L"Текст", L"Проверка");
     });
-    EXPECT_EQ("shown\r\ngathered\r\n", g_logUnderTheBox);
+    EXPECT_EQ("shown\r\ngathered\r\n", box.logUnderIt);
+    EXPECT_TRUE(box.ownedByTheDialog);
+}
+
+// The question after a failed step: Retry is the only answer that retries;
+// Cancel, and the box's close button (as Escape), give Cancel.
+TEST_F(InstallerViewTest, AskRetryAnswersTrueOnlyForRetry) {
+    const struct {
+        UINT answer;
+        bool retry;
+    } cases[] = {{IDRETRY, true}, {IDCANCEL, false}, {WM_CLOSE, false}};
+    for (const auto& c : cases) {
+        Box box = {"Установка программы Зеларит:Орвента", c.answer};
+        bool retry = !c.retry;
+        OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
+            view.ClearLog();
+            Sleep(kPauseMs);
+            view.AppendLogText(L"shown\r\n");
+            view.AppendLogText(L"gathered\r\n");
+            AnswerNextBox(box, dialog);
+            retry = view.AskRetry(L"Не удалось скопировать файл", L"Установка программы Зеларит:Орвента");
+        });
+        EXPECT_EQ(c.retry, retry) << c.answer;
+        EXPECT_EQ("shown\r\ngathered\r\n", box.logUnderIt) << c.answer;
+        EXPECT_TRUE(box.ownedByTheDialog) << c.answer;
+        EXPECT_TRUE(box.retryAndCancel) << c.answer;
+    }
 }
 
 // Writes the files a<first>.txt to a<last - 1>.txt into `medium`; returns the
@@ -135,12 +191,15 @@ TEST_F(InstallerViewTest, ACopyThatStopsLeavesTheLinesOfEveryFileCopiedBeforeIt)
     WriteFile(medium + "\\b.txt", "x");
     MakeFolders(destination + "\\b.txt");
     WriteFile(medium + "\\c.txt", "x");
+    Box box = {"Установка программы Зеларит:Орвента", IDCANCEL};
     OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
         view.ClearLog();
+        AnswerNextBox(box, dialog);
         EXPECT_FALSE(CopyTree(view, Wide(medium).c_str(), Wide(destination).c_str()));
         view.EndWithResult(kEndedByScenario);
         EXPECT_EQ(expected, TextOf(GetDlgItem(dialog, 1003)));
     });
+    EXPECT_EQ(expected, box.logUnderIt) << "the box came before the log had every line";
 }
 
 // A log control that takes 20 ms for every text put into it, and counts them.

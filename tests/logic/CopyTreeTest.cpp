@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "logic/CopyTree.h"
+#include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/RecordingView.h"
 
@@ -136,24 +137,62 @@ TEST_F(CopyTreeTest, EmptySourceCopiesNothingButCreatesTheDestination) {
     EXPECT_EQ(2, view.pumps);
 }
 
-TEST_F(CopyTreeTest, AFolderThatCannotBeListedIsAFailedCopy) {
+// A folder that cannot be listed, or created, is asked about; Cancel stops
+// the copy, Retry once the fault is mended goes on where it stopped.
+TEST_F(CopyTreeTest, AFolderThatCannotBeListedOrCreatedIsAskedAbout) {
     source = scratch / "missing";
     EXPECT_FALSE(Copy());
     EXPECT_EQ("", view.log);
+    ASSERT_EQ(1, view.asked);
+    EXPECT_EQ("AskRetry " + std::string(shown::kCaption) + "|" + shown::ListingFailed(source, "<reason>\r\n"),
+              shown::MarkReason(view.calls.back()));
 
     // A disc taken out half-way: "b" was listed with its parent, then went
     // away before the copy reached it (listing order under Wine: ".", "..",
-    // a.txt, b, c.txt).
+    // a.txt, b, c.txt). Put back, Retry lists it.
     source = scratch / "cd";
     Put("a.txt");
     Put("b\\1.txt");
     Put("c.txt");
-    view.onPump = [&](int pumps) {
-        if (pumps == 3) RemoveTree(source + "\\b");
-    };
-    EXPECT_FALSE(Copy());
-    EXPECT_EQ(Files{"a.txt"}, ListFiles(destination));
-    EXPECT_EQ(LogOf({"a.txt"}), view.log);
+    const std::string b = source + "\\b";
+    const struct {
+        bool mend;
+        Files copied;
+        const char* box;  // listing or folder
+    } cases[] = {{false, {"a.txt"}, "listing"}, {true, {"a.txt", "b\\1.txt", "c.txt"}, "listing"},
+                 {false, {"a.txt"}, "folder"}, {true, {"a.txt", "b\\1.txt", "c.txt"}, "folder"}};
+    for (const auto& c : cases) {
+        const bool listing = std::string(c.box) == "listing";
+        RemoveTree(destination);
+        // A file where the folder b must be made.
+        if (!listing) WriteFile(destination + "\\b", "in the way");
+        view = RecordingView();
+        view.onPump = [&](int pumps) {
+            if (listing && pumps == 3) MoveFileW(Wide(b).c_str(), Wide(b + "-away").c_str());
+        };
+        view.onAsk = [&](int) {
+            if (!c.mend) return false;
+            if (listing) {
+                MoveFileW(Wide(b + "-away").c_str(), Wide(b).c_str());
+            } else {
+                DeleteFileW(Wide(destination + "\\b").c_str());
+            }
+            return true;
+        };
+        EXPECT_EQ(c.mend, Copy()) << c.box;
+        Files there = c.copied;
+        if (!listing && !c.mend) there.push_back("b");  // the file in the way stays
+        EXPECT_EQ(there, ListFiles(destination)) << c.box;
+        EXPECT_EQ(LogOf(c.copied), view.log) << c.box;
+        ASSERT_EQ(1, view.asked) << c.box;
+        const std::string box = listing ? shown::ListingFailed(b, "<reason>\r\n")
+                                        : shown::FolderFailed(destination + "\\b", "<reason>\r\n");
+        EXPECT_EQ(1, std::count_if(view.calls.begin(), view.calls.end(), [&](const std::string& call) {
+                      return shown::MarkReason(call) == "AskRetry " + std::string(shown::kCaption) + "|" + box;
+                  }))
+            << c.box;
+        if (listing && !c.mend) MoveFileW(Wide(b + "-away").c_str(), Wide(b).c_str());
+    }
 }
 
 TEST_F(CopyTreeTest, OverwritesExistingFilesAndKeepsStaleOnes) {

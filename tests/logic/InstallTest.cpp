@@ -36,19 +36,29 @@ std::string Escaped(const std::string& text) {
     return escaped;
 }
 
-// The child: `HD.EXE --medium-run <typed destination> <record file>`, its
-// arguments read in UTF-16, as typed.
+// The child: `HD.EXE --medium-run <typed destination> <record file>
+// [<answers> [<obstacle>]]`, its arguments read in UTF-16, as typed. The
+// answers to the boxes that offer Retry, in order, one letter each: r for
+// Retry, m to mend the fault first (remove the obstacle) and then Retry, c
+// for Cancel, which is also the answer past the last letter.
 int RunChild() {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argv == nullptr || argc < 4) return 3;
+    const std::string answers = argc > 4 ? Narrow(argv[4]) : "";
+    const std::string obstacle = argc > 5 ? Narrow(argv[5]) : "";
     CoInitialize(nullptr);
     RecordingView view;
     view.destination = Narrow(argv[2]);
+    view.onAsk = [&](int asked) {
+        const char answer = asked <= static_cast<int>(answers.size()) ? answers[asked - 1] : 'c';
+        if (answer == 'm') RemoveTree(obstacle);
+        return answer != 'c';
+    };
     RunInstall(view);
     CoUninitialize();
     std::string record;
-    for (const std::string& call : view.Steps()) record += Escaped(call) + "\n";
+    for (const std::string& call : view.Steps()) record += Escaped(shown::MarkReason(call)) + "\n";
     record += "log " + std::to_string(std::count(view.log.begin(), view.log.end(), '\n')) + "\n";
     WriteFile(Narrow(argv[3]), record);
     LocalFree(argv);
@@ -96,9 +106,11 @@ protected:
     // one job, which a started program joins with its parent. So a started
     // program's record is complete here, and a run that starts nothing does not
     // wait for one.
-    std::vector<std::string> Install(const std::string& typedDestination) {
+    std::vector<std::string> Install(const std::string& typedDestination, const std::string& answers = "",
+                                     const std::string& obstacle = "") {
         const std::string record = scene.scratch / "calls.txt";
-        const std::string arguments = " --medium-run \"" + typedDestination + "\" \"" + record + "\"";
+        const std::string arguments = " --medium-run \"" + typedDestination + "\" \"" + record + "\" \"" + answers +
+                                      "\" \"" + obstacle + "\"";
         Job job;
         const StartedProcess child(medium + "\\HD.EXE", arguments, nullptr, &job);
         EXPECT_TRUE(child.Started()) << child.Failure();
@@ -111,10 +123,13 @@ protected:
         return Escaped(std::string("ShowMessage ") + shown::kCompletionCaption + "|" + shown::kCompletion);
     }
 
-    std::vector<std::string> ExpectedSteps(bool withMessage, int logLines) const {
+    // The steps of an install that asks `boxes` (texts) on the way.
+    std::vector<std::string> ExpectedSteps(bool withMessage, int logLines,
+                                           const std::vector<std::string>& boxes = {}) const {
         std::vector<std::string> steps = {"ReadDestination", "SetDestinationReadOnly",
                                           "DisableButton 1", "DisableButton 2", "DisableButton 1001",
                                           "ClearLog"};
+        for (const std::string& box : boxes) steps.push_back(Escaped("AskRetry " + std::string(shown::kCaption) + "|" + box));
         if (withMessage) steps.push_back(CompletionStep());
         steps.push_back("EndWithResult 1");
         steps.push_back("log " + std::to_string(logLines));
@@ -155,26 +170,64 @@ TEST_F(InstallTest, WithoutTheMainProgramThereIsNeitherShortcutNorStart) {
     EXPECT_FALSE(Exists(scene.startRecord));
 }
 
-TEST_F(InstallTest, AFailedCopyShowsNoMessageAndEndsWithOne) {
+// A file that cannot be copied is asked about: Retry repeats it as often as
+// the user likes, and once the fault is mended the install completes with
+// the file logged once; Cancel ends the install with nothing started, not
+// even an earlier installation's program.
+TEST_F(InstallTest, AFailedCopyIsRetriedUntilItCopiesOrTheUserCancels) {
     PutMainProgram();
     const std::string destination = scene.scratch / "dest";
     // "data" is listed before "zel_or.exe": its file cannot be copied onto a folder.
-    MakeFolders(destination + "\\data\\readme.txt");
+    const std::string obstacle = destination + "\\data\\readme.txt";
+    const std::string box = shown::CopyFailed(medium + "\\data\\readme.txt", obstacle, "<reason>\r\n");
+    const struct {
+        const char* answers;
+        std::vector<std::string> steps;
+        std::vector<std::string> installed;  // besides the earlier zel_or.exe, when cancelled
+    } cases[] = {
+        {"c", ExpectedSteps(false, 0, {box}), {}},
+        {"rrc", ExpectedSteps(false, 0, {box, box, box}), {}},
+        {"rm", ExpectedSteps(true, 2, {box, box}), {"data\\readme.txt", "zel_or.exe"}},
+    };
+    for (const auto& c : cases) {
+        RemoveTree(destination);
+        MakeFolders(obstacle);
+        const bool completes = !c.installed.empty();
+        if (!completes) WriteFile(destination + "\\zel_or.exe", "an earlier installation's");
+        DeleteFileW(Wide(scene.shortcut).c_str());
+        DeleteFileW(Wide(scene.startRecord).c_str());
 
-    EXPECT_EQ(ExpectedSteps(false, 0), Install(destination));
-    EXPECT_FALSE(Exists(destination + "\\zel_or.exe"));
-    EXPECT_FALSE(Exists(scene.shortcut));
-    EXPECT_FALSE(Exists(scene.startRecord));
+        EXPECT_EQ(c.steps, Install(destination, c.answers, obstacle)) << c.answers;
+        if (completes) {
+            EXPECT_EQ(c.installed, ListFiles(destination)) << c.answers;
+            EXPECT_EQ(destination + "\\zel_or.exe", scene.ReadShortcut().target) << c.answers;
+            EXPECT_EQ(0u, scene.ReadStartRecord().find(destination + "\\zel_or.exe\n")) << c.answers;
+        } else {
+            EXPECT_EQ("an earlier installation's", ReadFile(destination + "\\zel_or.exe")) << c.answers;
+            EXPECT_FALSE(Exists(scene.shortcut)) << c.answers;
+            EXPECT_FALSE(Exists(scene.startRecord)) << c.answers;
+        }
+    }
 }
 
-TEST_F(InstallTest, AnEmptyDestinationIsRefusedBeforeAnythingChanges) {
+TEST_F(InstallTest, ADestinationThatCannotBeInstalledIsRefusedBeforeAnythingChanges) {
     PutMainProgram();
-    for (const char* typed : {"", "   "}) {
+    const struct {
+        std::string typed;
+        const char* message;
+    } cases[] = {
+        {"", shown::kEmptyDestination},
+        {"   ", shown::kEmptyDestination},
+        // The medium's own folder, however it is spelled.
+        {medium, shown::kSameFolder},
+        {" " + medium + "\\.\\", shown::kSameFolder},
+    };
+    for (const auto& c : cases) {
         const std::vector<std::string> refused = {
-            "ReadDestination",
-            std::string("ShowMessage ") + shown::kCaption + "|Укажите папку назначения.", "log 0"};
-        EXPECT_EQ(refused, Install(typed)) << "typed \"" << typed << "\"";
+            "ReadDestination", Escaped(std::string("ShowMessage ") + shown::kCaption + "|" + c.message), "log 0"};
+        EXPECT_EQ(refused, Install(c.typed)) << "typed \"" << c.typed << "\"";
     }
+    EXPECT_EQ((std::vector<std::string>{"HD.EXE", "autorun.inf", "data\\readme.txt", "zel_or.exe"}), ListFiles(medium));
     EXPECT_FALSE(Exists(scene.shortcut));
     EXPECT_FALSE(Exists(scene.startRecord));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // The installer's texts as a user sees them, written out once here for every
 // test and benchmark. They are deliberately not the product's own constants:
 // a text changed in the product must make the tests fail. UTF-8, like every
@@ -28,5 +30,43 @@ inline constexpr char kCompletionCaption[] = "Работа завершена";
 inline constexpr char kCompletion[] =
     "Установка программы Зеларит:Орвента завершена\r\n\r\n"
     "Для запуска используйте ярлык на рабочем столе или файл zel_or.exe, находящийся в папке назначения.";
+
+inline constexpr char kEmptyDestination[] = "Укажите папку назначения.";
+inline constexpr char kSameFolder[] = "Папка назначения совпадает с папкой, из которой запущена установка.";
+
+// The boxes after a failed step, with Retry and Cancel. `reason` is the
+// system's text for the error, which ends in one line break; a line break
+// follows it.
+inline constexpr char kMendOrCancel[] = "Устраните причину и повторите попытку или отмените установку.";
+inline std::string CopyFailed(const std::string& source, const std::string& destination, const std::string& reason) {
+    return "Не удалось скопировать файл\r\n" + source + "\r\nв\r\n" + destination + "\r\n\r\n" + reason + "\r\n" +
+           kMendOrCancel;
+}
+inline std::string FolderFailed(const std::string& folder, const std::string& reason) {
+    return "Не удалось создать папку\r\n" + folder + "\r\n\r\n" + reason + "\r\n" + kMendOrCancel;
+}
+inline std::string ListingFailed(const std::string& folder, const std::string& reason) {
+    return "Не удалось прочитать папку\r\n" + folder + "\r\n\r\n" + reason + "\r\n" + kMendOrCancel;
+}
+inline std::string NoRoom(const std::string& root, const std::string& required, const std::string& available) {
+    return "Недостаточно места на диске " + root + "\r\nТребуется: " + required + ", доступно: " + available +
+           ".\r\nОсвободите место и повторите попытку или отмените установку.";
+}
+
+// `box` with the system's reason in it replaced by "<reason>\r\n", so that
+// it compares with a box made above with that reason. The reason lies
+// between the blank line after the paths and the line break before the last
+// line; an empty one, or one that does not end in exactly one line break, is
+// left, and fails the comparison.
+inline std::string MarkReason(const std::string& box) {
+    const std::string last = std::string("\r\n") + kMendOrCancel;
+    if (box.size() < last.size() + 4 || box.compare(box.size() - last.size(), last.size(), last) != 0) return box;
+    const size_t end = box.size() - last.size();
+    if (box.compare(end - 2, 2, "\r\n") != 0) return box;
+    const size_t textEnd = end - 2;
+    const size_t blank = box.rfind("\r\n\r\n", textEnd - 1);
+    if (blank == std::string::npos || blank + 4 >= textEnd) return box;
+    return box.substr(0, blank + 4) + "<reason>" + box.substr(textEnd);
+}
 
 }  // namespace shown

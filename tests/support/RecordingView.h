@@ -9,7 +9,9 @@
 
 // An InstallerView that records every call in order, as UTF-8 text, e.g.
 // "DisableButton 2" or "ShowMessage <caption>|<text>". Log texts and pumps are
-// also kept on their own for the copy tests.
+// also kept on their own for the copy tests. A question is answered from a
+// script: `onAsk` gets how many have been asked, this one included; without
+// it every answer is Cancel.
 class RecordingView : public InstallerView {
 public:
     std::vector<std::string> calls;
@@ -17,6 +19,8 @@ public:
     int pumps = 0;
     std::string destination;  // what ReadDestination hands out
     std::function<void(int pumps)> onPump;  // runs after each pump is counted
+    int asked = 0;
+    std::function<bool(int asked)> onAsk;
 
     void AppendLogText(const wchar_t* text) override {
         log += Narrow(text);
@@ -47,6 +51,11 @@ public:
     }
     void EndWithResult(int result) override {
         calls.push_back("EndWithResult " + std::to_string(result));
+    }
+    bool AskRetry(const wchar_t* text, const wchar_t* caption) override {
+        calls.push_back("AskRetry " + Narrow(caption) + "|" + Narrow(text));
+        ++asked;
+        return onAsk && onAsk(asked);
     }
 
     // Calls other than pumps and log appends: the install sequence's own steps.

@@ -1,0 +1,74 @@
+#include "logic/Room.h"
+
+#include "logic/Failure.h"
+#include "logic/PathHelpers.h"
+#include "logic/TreeWalk.h"
+
+namespace {
+
+ULONGLONG FileSize(DWORD high, DWORD low) { return (static_cast<ULONGLONG>(high) << 32) | low; }
+
+// Adds up what the files of a walk take on the destination's volume.
+class SpaceCount : public TreeVisitor {
+public:
+    explicit SpaceCount(ULONGLONG cluster) : cluster_(cluster) {}
+
+    bool VisitFile(const TreeEntry& file) override {
+        needed_ += Clusters(FileSize(file.found.nFileSizeHigh, file.found.nFileSizeLow));
+        WIN32_FILE_ATTRIBUTE_DATA there;
+        if (file.destination != nullptr && GetFileAttributesExW(file.destination, GetFileExInfoStandard, &there) &&
+            !(there.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            freed_ += Clusters(FileSize(there.nFileSizeHigh, there.nFileSizeLow));
+        }
+        return true;
+    }
+    bool EnterFolder(const TreeEntry&) override { return true; }
+
+    // What the install takes beyond what it frees, at least nothing.
+    ULONGLONG Required() const { return needed_ > freed_ ? needed_ - freed_ : 0; }
+
+private:
+    ULONGLONG Clusters(ULONGLONG size) const { return (size + cluster_ - 1) / cluster_ * cluster_; }
+
+    const ULONGLONG cluster_;
+    ULONGLONG needed_ = 0;
+    ULONGLONG freed_ = 0;
+};
+
+// The nearest folder of `path` that exists: the path itself or the closest of
+// its parents, a drive root with its backslash. False when there is none.
+bool NearestExistingFolder(const wchar_t* path, ShortPath& folder) {
+    if (!CopyPath(folder, path)) return false;
+    for (;;) {
+        const DWORD attributes = GetFileAttributesW(folder.text);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+        wchar_t* separator = FindLastChar(folder.text, L'\\');
+        // Nothing above a drive root, a \\server\share or a relative name.
+        if (separator == nullptr || separator[1] == L'\0' || separator <= folder.text + 1) return false;
+        // "C:\ZelOr" goes on at "C:\", not at "C:", which names the current folder of C:.
+        separator[separator > folder.text && separator[-1] == L':' ? 1 : 0] = L'\0';
+    }
+}
+
+}  // namespace
+
+bool EnsureRoom(InstallerView& view, const wchar_t* source, const wchar_t* destination) {
+    for (;;) {
+        ShortPath existing;
+        wchar_t root[MAX_PATH];
+        DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+        ULARGE_INTEGER available;
+        // results examined only for success: a volume that cannot be asked is
+        // not measured, and the copy reports what is wrong with it.
+        if (!NearestExistingFolder(destination, existing) || !GetVolumePathNameW(existing.text, root, MAX_PATH) ||
+            !GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters) ||
+            sectorsPerCluster == 0 || bytesPerSector == 0) {
+            return true;
+        }
+        SpaceCount count(static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector);
+        if (!WalkTree(view, count, source, destination)) return false;
+        if (!GetDiskFreeSpaceExW(existing.text, &available, nullptr, nullptr)) return true;
+        if (count.Required() <= available.QuadPart) return true;
+        if (!AskRetryRoom(view, root, count.Required(), available.QuadPart)) return false;
+    }
+}
