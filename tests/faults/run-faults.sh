@@ -4,8 +4,12 @@
 # missing it says why in BIN/../not-run/hd_faults and exits with 77, which
 # CTest counts as not run.
 #   X:  the medium: fault_fs.py serving state/medium, typed as a CD-ROM
-#   T:  a 64 KB tmpfs (the data before the 300,000-byte file fits, that file does not)
-#   R:  state/earlier mounted read-only
+#   T:  a tmpfs, resized as the test asks
+#   R:  state/earlier mounted read-only, made writable as the test asks
+# The test runs under Wine, which cannot mount: it writes one request a time
+# to state/records/request ("size BYTES" remounts T: with that size,
+# "writable" and "read-only" remount R:), which is carried out here, and
+# request.done then holds mount's exit code.
 # Usage: run-faults.sh BIN [driver arguments...]
 set -u
 bin=$(cd "$1" && pwd)
@@ -29,6 +33,7 @@ grep -qw fuse /proc/filesystems || not_run "the kernel offers no FUSE"
 /usr/bin/python3 -c 'import fusepy' 2>/dev/null || not_run "no python3-fusepy (tools/setup-machine.sh installs it)"
 
 cleanup() {
+  [ -n "${server:-}" ] && kill "$server" 2>/dev/null
   for m in "$state/cd" "$state/full" "$state/readonly"; do
     mountpoint -q "$m" && { umount "$m" 2>/dev/null || umount -l "$m"; }
   done
@@ -51,6 +56,27 @@ done
 mountpoint -q "$state/cd" || { cat "$state/fault_fs.log"; echo "hd_faults: fault_fs.py did not mount within 10 s"; exit 1; }
 mount -t tmpfs -o size=64k tmpfs "$state/full" || exit 1
 mount --bind "$state/earlier" "$state/readonly" && mount -o remount,bind,ro "$state/readonly" || exit 1
+
+serve_requests() {
+  local request=$state/records/request verb size
+  while :; do
+    if [ -f "$request" ]; then
+      read -r verb size <"$request"
+      case $verb in
+        size) mount -o "remount,size=$size" "$state/full" ;;
+        writable) mount -o remount,bind,rw "$state/readonly" ;;
+        read-only) mount -o remount,bind,ro "$state/readonly" ;;
+        *) false ;;
+      esac
+      echo $? >"$request.tmp"
+      rm -f "$request"
+      mv "$request.tmp" "$request.done"
+    fi
+    sleep 0.02
+  done
+}
+serve_requests &
+server=$!
 
 "$root/tools/wine-drive" x: "$state/cd" cdrom
 "$root/tools/wine-drive" t: "$state/full"

@@ -1,6 +1,8 @@
 // Stands in for the installed main program in tests: records how it was
 // started (its own path, its command line, its current folder) in the file
-// named by HD_START_RECORD, one item per line in UTF-8, then exits.
+// named by HD_START_RECORD, one item per line in UTF-8, then exits. With
+// --stay it stands in for an earlier installation's program that still runs:
+// it records nothing and runs until it is ended.
 #include <windows.h>
 
 #include <initializer_list>
@@ -17,6 +19,10 @@ void WriteLine(HANDLE file, const wchar_t* text) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    const wchar_t* line = GetCommandLineW();
+    for (int i = 0; line[i] != L'\0'; ++i) {
+        if (lstrcmpW(line + i, L" --stay") == 0) Sleep(INFINITE);
+    }
     wchar_t record[MAX_PATH];
     if (GetEnvironmentVariableW(L"HD_START_RECORD", record, MAX_PATH) == 0) return 1;
     wchar_t self[MAX_PATH];
