@@ -55,15 +55,6 @@ int RunChild() {
     return 0;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
-}
-
 class InstallTest : public ::testing::Test {
 protected:
     InstallScene scene{"install"};
@@ -136,15 +127,17 @@ TEST_F(InstallTest, CopiesIntoTheTrimmedDestinationLinksAndStartsTheProgram) {
     EXPECT_EQ(destination + "\\zel_or.exe", link.target);
     EXPECT_EQ("Орвента", link.description);
 
-    // Started from the destination, by its quoted path, with the installer's
-    // current folder.
+    // Started once, from the destination, by its quoted path, with the
+    // installer's current folder, shown normally, by the installer itself.
     const std::vector<std::string> started = Lines(scene.ReadStartRecord());
-    ASSERT_EQ(3u, started.size()) << scene.ReadStartRecord();
+    ASSERT_EQ(kStartRecordLines, started.size()) << scene.ReadStartRecord();
     EXPECT_EQ(destination + "\\zel_or.exe", started[0]);
-    EXPECT_EQ("\"" + destination + "\\zel_or.exe\"", started[1].substr(0, destination.size() + 13));
+    EXPECT_EQ("\"" + destination + "\\zel_or.exe\"", started[1]);
     wchar_t current[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, current);
     EXPECT_EQ(Narrow(current), started[2]);
+    EXPECT_EQ(medium + "\\HD.EXE", started[3]);
+    EXPECT_EQ(std::to_string(SW_SHOWNORMAL), started[4]);
 }
 
 TEST_F(InstallTest, WithoutTheMainProgramThereIsNeitherShortcutNorStart) {
