@@ -14,6 +14,8 @@ extern const wchar_t kInstallerCaption[];
 // What "Извлечь" does: freezes the dialog, copies the folder of the running
 // program into the destination typed in the dialog, reports completion, ends
 // the dialog with 1, then makes the desktop shortcut and starts the installed
-// main program when it is there. An empty destination is refused with a
-// message and leaves the dialog as it was.
+// main program when it is there, with the user's own rights even when the
+// installer runs elevated. An empty destination is refused with a message and
+// leaves the dialog as it was. The calling thread must be in a single-threaded
+// COM apartment (the shortcut and the shell's start are COM objects).
 void RunInstall(InstallerView& view);
