@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "desktop/ShellStart.h"
 #include "desktop/Shortcut.h"
 #include "logic/CopyTree.h"
 #include "logic/InstallerView.h"
@@ -52,8 +53,9 @@ bool AppendShortcutName(DesktopPath& path) {
 // quoted path (a destination such as C:\Program Files\ZelOr must not make
 // Windows try C:\Program.exe), shown normally, in the installer's current
 // folder. Like WinExec, it returns once the program waits for input, or after
-// 30 s, so that the start looks to the user as it always has.
-void StartProgram(const wchar_t* path) {
+// 30 s, so that the start looks to the user as it always has. The program gets
+// the installer's own token.
+void StartDirectly(const wchar_t* path) {
     wchar_t command[ShortPath::capacity + 2];
     wsprintfW(command, L"\"%s\"", path);
     STARTUPINFOW startup = {};
@@ -66,6 +68,37 @@ void StartProgram(const wchar_t* path) {
     WaitForInputIdle(started.hProcess, 30000);
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
+}
+
+// Whether the installer runs with an elevated token: an administrator's on
+// Windows Vista and later, after the elevation prompt. Windows XP has no such
+// token class and fails the query, as a token that cannot be opened does:
+// neither counts as elevated.
+bool RunsElevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    const BOOL answered = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+    return answered && elevation.TokenIsElevated != 0;
+}
+
+// Starts the installed program with the user's own rights. Every process an
+// elevated installer starts itself inherits its full token, so an elevated
+// installer asks the desktop shell, which runs with the token the user logged
+// on with, and gives it the folder the direct start would pass on. Whatever
+// the shell cannot do (no shell running, another shell, a program it could not
+// start) ends in the direct start: the program is never left unstarted. An
+// installer that is not elevated (a standard user, Windows XP) has the user's
+// own rights already and starts it directly.
+void StartProgram(const wchar_t* path) {
+    if (RunsElevated()) {
+        ShortPath folder;
+        const DWORD length = GetCurrentDirectoryW(ShortPath::capacity, folder.text);
+        if (length != 0 && length < ShortPath::capacity && StartThroughShell(path, folder.text) == S_OK) return;
+    }
+    StartDirectly(path);
 }
 
 }  // namespace

@@ -15,8 +15,11 @@ extern const wchar_t kInstallerCaption[];
 // What "Извлечь" does: freezes the dialog, checks the destination's room,
 // copies the folder of the running program into the destination typed in the
 // dialog, reports completion, ends the dialog with 1, then makes the desktop
-// shortcut and starts the installed main program when it is there. An empty
+// shortcut and starts the installed main program when it is there, with the
+// user's own rights even when the installer runs elevated. An empty
 // destination, or the source folder itself, is refused with a message and
 // leaves the dialog as it was. An install the user cancels at a failed step
-// ends the dialog with 1 too, with no completion box, shortcut or start.
+// ends the dialog with 1 too, with no completion box, shortcut or start. The
+// calling thread must be in a single-threaded COM apartment (the shortcut and
+// the shell's start are COM objects).
 void RunInstall(InstallerView& view);

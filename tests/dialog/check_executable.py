@@ -55,7 +55,7 @@ XP = {dll: set(names.split()) for dll, names in {
         CloseHandle CompareFileTime CopyFileA CopyFileW CreateDirectoryA CreateDirectoryW CreateFileA CreateFileW
         CreateMutexW CreateProcessA CreateProcessW DeleteCriticalSection DeleteFileA DeleteFileW EnterCriticalSection
         ExitProcess FindClose FindFirstFileA FindFirstFileW FindNextFileA FindNextFileW FormatMessageA FormatMessageW
-        FreeLibrary GetCurrentProcess GetDiskFreeSpaceA GetDiskFreeSpaceExA GetDiskFreeSpaceExW GetDiskFreeSpaceW
+        FreeLibrary GetCurrentDirectoryA GetCurrentDirectoryW GetCurrentProcess GetDiskFreeSpaceA GetDiskFreeSpaceExA GetDiskFreeSpaceExW GetDiskFreeSpaceW
         GetFileAttributesA GetFileAttributesExA GetFileAttributesExW GetFileAttributesW GetFileInformationByHandle
         GetFullPathNameA GetFullPathNameW GetLastError GetModuleFileNameA GetModuleFileNameW GetModuleHandleA
         GetModuleHandleW GetProcAddress GetStartupInfoA GetStartupInfoW GetTickCount GetVolumePathNameA
@@ -77,6 +77,11 @@ XP = {dll: set(names.split()) for dll, names in {
     'ole32.dll': 'CoCreateInstance CoInitialize CoTaskMemFree CoUninitialize',
     'shell32.dll': 'SHBrowseForFolderA SHBrowseForFolderW SHGetMalloc SHGetPathFromIDListA SHGetPathFromIDListW',
     'shlwapi.dll': 'StrFormatByteSizeW',
+    # Their reference pages name no Windows version. Microsoft's KB 139071
+    # ("OLE Automation BSTR caching ...") documents the SysAllocString and
+    # SysFreeString of Oleaut32.dll on Windows NT 3.51 to 2000 and 95/98, and
+    # their cache on Windows XP and Server 2003.
+    'oleaut32.dll': 'SysAllocString SysFreeString',
     # Its reference page now names Windows Vista; "Enabling Visual Styles"
     # documents that a program must call it on Windows XP to get the styled
     # controls of Common Controls 6, which XP ships.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "support/FileTree.h"
 #include "support/Registry.h"
@@ -8,8 +9,11 @@
 
 // The machine as an install meets it in a test: a scratch folder, an all-users
 // desktop inside it that the "Common Desktop" value names (the machine's value
-// comes back when the scene ends), and HD_START_RECORD naming the file that the
-// stand-in main program writes when the installer starts it.
+// comes back when the scene ends), and the file that the stand-in main program
+// appends its record to when it is started, named in the current user's
+// registry (HKCU\Software\HD tests, "Start record") for as long as the scene
+// lasts: a program the desktop shell starts does not inherit the test's
+// environment.
 class InstallScene {
 public:
     // The start record lies in the scratch folder unless `startRecord` names
@@ -21,9 +25,16 @@ public:
 
     // The shortcut read back through the link object, with COM around it.
     ShellLinkFields ReadShortcut() const;
-    // What the started program recorded: its path, its command line and its
-    // current folder, one a line; "<missing>" when nothing was started.
+    // What the started program recorded: its path, its command line, its
+    // current folder, its parent's image path and its show state, one a line,
+    // and as much again for every further start; "<missing>" when nothing was
+    // started.
     std::string ReadStartRecord() const { return ReadFile(startRecord); }
+    // The record's lines once it holds at least one whole record and the
+    // program that wrote it has ended, waiting at most `bound` ms in all: a
+    // program the desktop shell started runs on its own, so an installer's end
+    // says nothing about it. Empty when nothing came.
+    std::vector<std::string> WaitForStartRecord(DWORD bound) const;
 
     ScratchFolder scratch;
     // Named in Cyrillic, which no Western code page holds.
@@ -38,3 +49,10 @@ private:
 // The stand-in main program (StartRecorder.cpp), built beside the test
 // programs that start it.
 std::string StartRecorderProgram();
+// The lines of a start record that one start writes.
+constexpr size_t kStartRecordLines = 5;
+// The file name at the end of a path, in lower case: "explorer.exe" for the
+// parent that the desktop shell's start gives.
+std::string BaseName(const std::string& path);
+// The lines of `text`, each ended by '\n' (an unended last line is left out).
+std::vector<std::string> Lines(const std::string& text);

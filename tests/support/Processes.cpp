@@ -66,17 +66,46 @@ std::string Job::WaitUntilEmpty(DWORD bound) const {
     }
 }
 
+LimitedToken::LimitedToken() {
+    HANDLE own = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own)) return;
+    TOKEN_LINKED_TOKEN linked = {};
+    DWORD size = 0;
+    if (GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)) token_ = linked.LinkedToken;
+    CloseHandle(own);
+}
+
+LimitedToken::~LimitedToken() {
+    if (token_ != nullptr) CloseHandle(token_);
+}
+
+std::string LimitedToken::Elevation() const {
+    if (token_ == nullptr) return "no linked token";
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    if (!GetTokenInformation(token_, TokenElevation, &elevation, sizeof elevation, &size)) {
+        return "no answer: " + Describe(GetLastError());
+    }
+    return elevation.TokenIsElevated ? "elevated" : "not elevated";
+}
+
 StartedProcess::StartedProcess(const std::string& program, const std::string& arguments, const char* folder,
-                               Job* job) {
+                               Job* job, HANDLE token) {
     const std::string command = "\"" + program + "\"" + arguments;
     std::wstring commandLine = Wide(command);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     const DWORD start = GetTickCount();
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, job ? CREATE_SUSPENDED : 0, nullptr,
-                        folder ? Wide(folder).c_str() : nullptr, &startup, &process_)) {
+    const std::wstring wideFolder = folder ? Wide(folder) : std::wstring();
+    const DWORD flags = job ? CREATE_SUSPENDED : 0;
+    const BOOL started =
+        token ? CreateProcessAsUserW(token, nullptr, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr,
+                                     folder ? wideFolder.c_str() : nullptr, &startup, &process_)
+              : CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr,
+                               folder ? wideFolder.c_str() : nullptr, &startup, &process_);
+    if (!started) {
         const DWORD error = GetLastError();
-        failure_ = "CreateProcessW " + command + " (" + std::to_string(command.size()) + " characters) failed after " +
+        failure_ = std::string(token ? "CreateProcessAsUserW " : "CreateProcessW ") + command + " (" + std::to_string(command.size()) + " characters) failed after " +
                    std::to_string(GetTickCount() - start) + " ms: " + Describe(error);
         if (folder != nullptr) failure_ += std::string("; ") + folder + " " + Describe(folder);
         failure_ += "; " + program + " " + Describe(program);

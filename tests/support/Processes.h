@@ -25,14 +25,34 @@ private:
     HANDLE job_;
 };
 
+// The token that an administrator's unelevated programs run with: the linked
+// token of this program's own, elevated one (Wine gives every program an
+// elevated token and links a limited one to it). Null when there is none.
+class LimitedToken {
+public:
+    LimitedToken();
+    ~LimitedToken();
+    LimitedToken(const LimitedToken&) = delete;
+    LimitedToken& operator=(const LimitedToken&) = delete;
+
+    HANDLE Handle() const { return token_; }
+    // What the token's elevation query answers: "elevated", "not elevated",
+    // or why there is no answer.
+    std::string Elevation() const;
+
+private:
+    HANDLE token_ = nullptr;
+};
+
 // A program a test or benchmark starts: `program` by its quoted path, then
 // `arguments`, in `folder` (nullptr: this program's current folder). With a
-// job, it is put into it before it runs its first instruction. Ended if it
-// still runs when the object goes.
+// job, it is put into it before it runs its first instruction; with a token,
+// it runs with that token instead of this program's. Ended if it still runs
+// when the object goes.
 class StartedProcess {
 public:
     StartedProcess(const std::string& program, const std::string& arguments, const char* folder,
-                   Job* job = nullptr);
+                   Job* job = nullptr, HANDLE token = nullptr);
     ~StartedProcess();
     StartedProcess(const StartedProcess&) = delete;
     StartedProcess& operator=(const StartedProcess&) = delete;

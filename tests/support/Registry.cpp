@@ -9,16 +9,62 @@ HKEY OpenKey(REGSAM view) {
     RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
     return key;
 }
+
+// The registry views a machine-wide value lives in: both on 64-bit Windows,
+// the one registry (asked for without view flags) on 32-bit Windows or in a
+// 32-bit Wine prefix.
+std::vector<REGSAM> Views() {
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    if (sizeof(void*) == 8 || wow64) return {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+    return {0};
+}
+
+std::string ViewName(REGSAM view) {
+    return view == KEY_WOW64_64KEY ? "64-bit" : view == KEY_WOW64_32KEY ? "32-bit" : "only";
+}
+
+const wchar_t kInterfaces[] = L"Software\\Classes\\Interface";
+
+// Where an interface's registration waits while it is taken away, one key a view.
+std::wstring KeptKey(const std::string& iid, REGSAM view) {
+    return Wide("Software\\HD tests\\Unregistered\\" + ViewName(view) + "\\" + iid);
+}
+
+// Copies the tree under `from`\`name` to `to`\`name`, then removes the
+// original; ERROR_SUCCESS or the first error.
+LONG MoveTree(HKEY fromRoot, const std::wstring& from, REGSAM fromView, HKEY toRoot, const std::wstring& to,
+              REGSAM toView) {
+    HKEY source = nullptr;
+    LONG status = RegOpenKeyExW(fromRoot, from.c_str(), 0, KEY_READ | fromView, &source);
+    if (status != ERROR_SUCCESS) return status;
+    HKEY target = nullptr;
+    status = RegCreateKeyExW(toRoot, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | toView, nullptr, &target, nullptr);
+    if (status == ERROR_SUCCESS) {
+        status = RegCopyTreeW(source, nullptr, target);
+        RegCloseKey(target);
+    }
+    RegCloseKey(source);
+    if (status != ERROR_SUCCESS) return status;
+    HKEY parent = nullptr;
+    const size_t separator = from.find_last_of(L'\\');
+    status = RegOpenKeyExW(fromRoot, from.substr(0, separator).c_str(), 0, KEY_ALL_ACCESS | fromView, &parent);
+    if (status != ERROR_SUCCESS) return status;
+    status = RegDeleteTreeW(parent, from.substr(separator + 1).c_str());
+    RegCloseKey(parent);
+    return status;
+}
+
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
 }  // namespace
 
 CommonDesktopValue::CommonDesktopValue() {
-    BOOL wow64 = FALSE;
-    IsWow64Process(GetCurrentProcess(), &wow64);
-    if (sizeof(void*) == 8 || wow64) {
-        saved_ = {{KEY_WOW64_64KEY, false, REG_NONE, {}}, {KEY_WOW64_32KEY, false, REG_NONE, {}}};
-    } else {
-        saved_ = {{0, false, REG_NONE, {}}};
-    }
+    for (REGSAM view : Views()) saved_.push_back({view, false, REG_NONE, {}});
     for (Saved& saved : saved_) {
         HKEY key = OpenKey(saved.view);
         DWORD size = 0;
@@ -63,4 +109,31 @@ void CommonDesktopValue::Remove() {
 std::string Utf16Bytes(const std::string& text) {
     const std::wstring wide = Wide(text);
     return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+}
+
+UnregisteredInterface::UnregisteredInterface(const std::string& iid) : iid_(iid) {
+    const std::wstring live = std::wstring(kInterfaces) + L"\\" + Wide(iid);
+    for (REGSAM view : Views()) {
+        const std::wstring kept = KeptKey(iid, view);
+        // Left by a run that died while the registration was away.
+        if (KeyExists(HKEY_CURRENT_USER, kept, 0) && !KeyExists(HKEY_LOCAL_MACHINE, live, view)) {
+            MoveTree(HKEY_CURRENT_USER, kept, 0, HKEY_LOCAL_MACHINE, live, view);
+        }
+        const LONG status = MoveTree(HKEY_LOCAL_MACHINE, live, view, HKEY_CURRENT_USER, kept, 0);
+        if (status != ERROR_SUCCESS) {
+            failure_ += "the " + ViewName(view) + " view's HKCR\\Interface\\" + iid + ": error " +
+                        std::to_string(status) + "; ";
+        }
+    }
+}
+
+UnregisteredInterface::~UnregisteredInterface() {
+    const std::wstring live = std::wstring(kInterfaces) + L"\\" + Wide(iid_);
+    for (REGSAM view : Views()) {
+        const std::wstring kept = KeptKey(iid_, view);
+        if (KeyExists(HKEY_CURRENT_USER, kept, 0)) MoveTree(HKEY_CURRENT_USER, kept, 0, HKEY_LOCAL_MACHINE, live, view);
+        // results ignored: a key that still holds another registration stays.
+        RegDeleteKeyW(HKEY_CURRENT_USER, kept.substr(0, kept.find_last_of(L'\\')).c_str());
+    }
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\HD tests\\Unregistered");
 }

@@ -39,3 +39,25 @@ private:
     // prefix) its one registry, asked for without view flags.
     std::vector<Saved> saved_;
 };
+
+// Takes the registration of one COM interface away (HKCR\Interface\{iid}:
+// where COM finds the proxy, the stub and the type library that carry it
+// between processes) for as long as the object lives, and puts it back after;
+// in both registry views on 64-bit Windows, since a 32-bit caller and a 64-bit
+// server each read their own. Meanwhile the registration is kept under
+// HKCU\Software\HD tests, so that a run that died before putting it back
+// leaves it there, and the next one puts it back first.
+class UnregisteredInterface {
+public:
+    explicit UnregisteredInterface(const std::string& iid);  // "{...}"
+    ~UnregisteredInterface();
+    UnregisteredInterface(const UnregisteredInterface&) = delete;
+    UnregisteredInterface& operator=(const UnregisteredInterface&) = delete;
+
+    // "" once the registration is gone from every view, else what failed.
+    const std::string& Failure() const { return failure_; }
+
+private:
+    std::string iid_;
+    std::string failure_;
+};
