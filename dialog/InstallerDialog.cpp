@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "logic/Install.h"
+#include "logic/PathHelpers.h"
 #include "resources/ResourceIds.h"
 
 HINSTANCE g_moduleInstance = nullptr;
@@ -44,6 +45,7 @@ INT_PTR CALLBACK InstallerDialog::DialogProc(HWND window, UINT message, WPARAM w
 INT_PTR InstallerDialog::HandleMessage(UINT message, WPARAM wParam) {
     if (message == WM_INITDIALOG) return OnInitDialog();
     if (message == WM_DESTROY) return OnDestroy();
+    if (message == WM_SETCURSOR) return OnSetCursor();
     if (message != WM_COMMAND) return FALSE;
     // The notification code in the high word is not examined.
     switch (LOWORD(wParam)) {
@@ -80,6 +82,8 @@ INT_PTR InstallerDialog::OnInitDialog() {
     }
     SetWindowTextW(log_, information);
     SetWindowTextW(destination_, kDefaultDestination);
+    // Typing and pasting stop at the longest destination the install takes.
+    SendMessageW(destination_, EM_LIMITTEXT, kMaxDestination, 0);
     return TRUE;  // the platform puts the focus on the first tab stop, the destination field
 }
 
@@ -90,6 +94,16 @@ INT_PTR InstallerDialog::OnDestroy() {
     if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
     bigIcon_ = smallIcon_ = nullptr;
     return FALSE;
+}
+
+// While the install runs (its controls frozen) the cursor over the dialog is
+// the wait cursor: the default handling would put the arrow back at the first
+// mouse move. Otherwise, and over the boxes it shows, the normal handling.
+INT_PTR InstallerDialog::OnSetCursor() {
+    if (IsWindowEnabled(GetDlgItem(window_, IDCANCEL))) return FALSE;
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    SetWindowLongPtrW(window_, DWLP_MSGRESULT, TRUE);
+    return TRUE;
 }
 
 INT_PTR InstallerDialog::OnExtract() {
@@ -192,7 +206,7 @@ void InstallerDialog::ClearLog() {
 }
 
 void InstallerDialog::ReadDestination(ShortPath& buffer) {
-    GetDlgItemTextW(window_, IDC_DESTINATION, buffer.text, ShortPath::capacity - 1);
+    GetDlgItemTextW(window_, IDC_DESTINATION, buffer.text, ShortPath::capacity);
 }
 
 void InstallerDialog::ShowMessage(const wchar_t* text, const wchar_t* caption) {

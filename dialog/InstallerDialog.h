@@ -36,6 +36,7 @@ private:
     INT_PTR OnCancel();
     INT_PTR OnBrowse();
     INT_PTR OnDestroy();
+    INT_PTR OnSetCursor();
     void Centre();
     void HandOverLog();
     void WriteLogEnd(const wchar_t* text);

@@ -22,6 +22,17 @@ namespace {
 // no error of its own, is ERROR_CRC, what Windows reports for a disc's sector
 // it cannot read.
 DWORD CopyWholeFile(const wchar_t* source, const wchar_t* destination, const WIN32_FIND_DATAW& entry) {
+    // Windows' CopyFileW refuses to replace a read-only or hidden file
+    // (ERROR_ACCESS_DENIED), as the product, the user or an antivirus may have
+    // left one; Wine, run as root, replaces it anyway. Its content stays as it
+    // is if the copy then fails.
+    const DWORD existing = GetFileAttributesW(destination);
+    const DWORD keeping = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (existing != INVALID_FILE_ATTRIBUTES && !(existing & FILE_ATTRIBUTE_DIRECTORY) && (existing & keeping)) {
+        // result ignored: if it stays protected, the copy says so.
+        const DWORD rest = existing & ~keeping;
+        SetFileAttributesW(destination, rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL);
+    }
     const bool reported = CopyFileW(source, destination, FALSE) != FALSE;
     const DWORD failure = reported ? ERROR_CRC : GetLastError();
     WIN32_FILE_ATTRIBUTE_DATA copy;
@@ -37,12 +48,19 @@ DWORD CopyWholeFile(const wchar_t* source, const wchar_t* destination, const WIN
     return failure;
 }
 
-// Makes the folder `path` with every missing folder above it. Returns the
-// error, ERROR_SUCCESS once the folder is there.
-DWORD CreateFolder(const wchar_t* path) {
-    MakeDirectoryChain(path);
+bool IsFolder(const wchar_t* path) {
     const DWORD attributes = GetFileAttributesW(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_SUCCESS;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Makes the folder `path` with every missing folder above it. Returns the
+// error, ERROR_SUCCESS once the folder is there. Windows makes no folder
+// longer than kMaxFolderPath (Wine does): such a path does not fit.
+DWORD CreateFolder(const wchar_t* path) {
+    if (IsFolder(path)) return ERROR_SUCCESS;
+    if (!FitsAsFolder(path)) return ERROR_FILENAME_EXCED_RANGE;
+    MakeDirectoryChain(path);
+    if (IsFolder(path)) return ERROR_SUCCESS;
     // Once more for the reason, which the chain does not keep: a file in the
     // way, no rights, a medium that cannot be written.
     return CreateDirectoryW(path, nullptr) ? ERROR_SUCCESS : GetLastError();

@@ -17,6 +17,9 @@ const wchar_t kCompletionMessage[] =
     L"Для запуска используйте ярлык на рабочем столе или файл %s, находящийся в папке назначения.";
 const wchar_t kCompletionCaption[] = L"Работа завершена";
 const wchar_t kEmptyDestinationMessage[] = L"Укажите папку назначения.";
+const wchar_t kTooLongMessage[] = L"Путь к папке назначения слишком длинный.";
+const wchar_t kNotFullMessage[] = L"Укажите полный путь к папке назначения, например C:\\ZelOr.";
+const wchar_t kFileInTheWayMessage[] = L"На месте папки назначения находится файл.";
 const wchar_t kSameFolderMessage[] = L"Папка назначения совпадает с папкой, из которой запущена установка.";
 const wchar_t kInstallerCaption[] = L"" INSTALLER_CAPTION;
 
@@ -101,25 +104,49 @@ void StartProgram(const wchar_t* path) {
     StartDirectly(path);
 }
 
+// Why the destination as typed cannot be installed into, or nullptr; the
+// full path it means in `destination`. A destination that is not a full path
+// would be taken relative to the installer's current folder, the disc when
+// autorun started it; an empty one would name the current drive's root.
+const wchar_t* RefuseDestination(ShortPath& typed, const wchar_t* source, ShortPath& destination) {
+    // 259 units read: more was put into the field than it takes (a picked folder).
+    const bool cut = lstrlenW(typed.text) > kMaxDestination;
+    const wchar_t* const trimmed = TrimSpaces(typed.text);
+    if (*trimmed == L'\0') return kEmptyDestinationMessage;
+    if (cut) return kTooLongMessage;
+    switch (MakeFullPath(trimmed, destination)) {
+    case FullPath::kMade:
+        break;
+    case FullPath::kNotFull:
+        return kNotFullMessage;
+    case FullPath::kTooLong:
+        return kTooLongMessage;
+    }
+    const DWORD attributes = GetFileAttributesW(destination.text);
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return kFileInTheWayMessage;
+    }
+    // No retry can mend a copy of the medium onto itself.
+    if (source != nullptr && SameFolder(IdentifyFolder(source), IdentifyFolder(destination.text))) {
+        return kSameFolderMessage;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void RunInstall(InstallerView& view) {
     ShortPath typed;
     view.ReadDestination(typed);
-    wchar_t* const destination = TrimSpaces(typed.text);
-    if (*destination == L'\0') {
-        // An empty destination would name the root of the current drive.
-        view.ShowMessage(kEmptyDestinationMessage, kInstallerCaption);
-        return;
-    }
     // Holds the source folder, later the main program path.
     ShortPath program;
     const bool sourceKnown = FindSourceFolder(program);
-    // No retry can mend a copy of the medium onto itself.
-    if (sourceKnown && SameFolder(IdentifyFolder(program.text), IdentifyFolder(destination))) {
-        view.ShowMessage(kSameFolderMessage, kInstallerCaption);
+    ShortPath full;
+    if (const wchar_t* refusal = RefuseDestination(typed, sourceKnown ? program.text : nullptr, full)) {
+        view.ShowMessage(refusal, kInstallerCaption);
         return;
     }
+    const wchar_t* const destination = full.text;
 
     // From here on nothing in the dialog may start a second run or end it.
     view.SetDestinationReadOnly();

@@ -9,6 +9,9 @@ extern const wchar_t kShortcutName[];        // "Орвента"
 extern const wchar_t kCompletionMessage[];   // wsprintfW format, %s = main program file
 extern const wchar_t kCompletionCaption[];
 extern const wchar_t kEmptyDestinationMessage[];
+extern const wchar_t kTooLongMessage[];
+extern const wchar_t kNotFullMessage[];
+extern const wchar_t kFileInTheWayMessage[];
 extern const wchar_t kSameFolderMessage[];
 extern const wchar_t kInstallerCaption[];
 
@@ -16,8 +19,9 @@ extern const wchar_t kInstallerCaption[];
 // copies the folder of the running program into the destination typed in the
 // dialog, reports completion, ends the dialog with 1, then makes the desktop
 // shortcut and starts the installed main program when it is there, with the
-// user's own rights even when the installer runs elevated. An empty
-// destination, or the source folder itself, is refused with a message and
+// user's own rights even when the installer runs elevated. The destination is
+// made the full path it means first; one that is empty, too long, not a full
+// path, a file, or the source folder itself, is refused with a message and
 // leaves the dialog as it was. An install the user cancels at a failed step
 // ends the dialog with 1 too, with no completion box, shortcut or start. The
 // calling thread must be in a single-threaded COM apartment (the shortcut and

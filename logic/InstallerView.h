@@ -18,7 +18,8 @@ public:
     virtual void DisableButton(int identifier) = 0;
     // Empties the log.
     virtual void ClearLog() = 0;
-    // Copies the destination field's text, at most 258 characters, into `buffer`.
+    // Copies the destination field's text, at most 259 units, into `buffer`:
+    // the field takes no more than 258, so 259 tells that a longer text was put there.
     virtual void ReadDestination(ShortPath& buffer) = 0;
     // Shows an information box owned by the dialog and waits until it is closed.
     virtual void ShowMessage(const wchar_t* text, const wchar_t* caption) = 0;

@@ -72,6 +72,62 @@ bool FileExists(const wchar_t* path) {
     return true;
 }
 
+bool FitsAsFolder(const wchar_t* path) { return lstrlenW(path) <= kMaxFolderPath; }
+
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// Whether `path`, with backslashes only, names a drive's root or below
+// ("C:\...") or a share ("\\server\share..."), neither the local device
+// namespace ("\\.\", "\\?\"), where a device name such as CON leads.
+bool IsFullPath(const wchar_t* path) {
+    const wchar_t drive = path[0] | 0x20;  // lower case for ASCII letters
+    if (drive >= L'a' && drive <= L'z' && path[1] == L':' && path[2] == L'\\') return true;
+    if (path[0] != L'\\' || path[1] != L'\\' || path[2] == L'\0' || path[2] == L'\\') return false;
+    if ((path[2] == L'.' || path[2] == L'?') && path[3] == L'\\') return false;
+    const wchar_t* share = path + 2;
+    while (*share != L'\0' && *share != L'\\') ++share;
+    return share[0] == L'\\' && share[1] != L'\0';
+}
+
+}  // namespace
+
+FullPath MakeFullPath(const wchar_t* typed, ShortPath& out) {
+    out.text[0] = L'\0';
+    // Slashes made backslashes and runs of them one, past a leading pair.
+    wchar_t joined[ShortPath::capacity + 1];
+    int length = 0;
+    for (int i = 0; typed[i] != L'\0'; ++i) {
+        const bool separator = IsSeparator(typed[i]);
+        if (separator && length > 1 && joined[length - 1] == L'\\') continue;
+        if (length == ShortPath::capacity) return FullPath::kTooLong;
+        joined[length++] = separator ? L'\\' : typed[i];
+    }
+    joined[length] = L'\0';
+    if (!IsFullPath(joined)) return FullPath::kNotFull;
+
+    // "." and ".." resolved, trailing dots and spaces of a name dropped, as
+    // Windows reads the path; a full path is never joined to the current folder.
+    const DWORD full = GetFullPathNameW(joined, ShortPath::capacity, out.text, nullptr);
+    if (full >= static_cast<DWORD>(ShortPath::capacity)) {
+        out.text[0] = L'\0';
+        return FullPath::kTooLong;
+    }
+    if (full == 0 || !IsFullPath(out.text)) {
+        out.text[0] = L'\0';
+        return FullPath::kNotFull;
+    }
+    int end = static_cast<int>(full);
+    const bool driveRoot = end == 3 && out.text[1] == L':';
+    if (!driveRoot && end > 0 && out.text[end - 1] == L'\\') out.text[--end] = L'\0';
+    if (end > kMaxDestination) {
+        out.text[0] = L'\0';
+        return FullPath::kTooLong;
+    }
+    return FullPath::kMade;
+}
+
 FolderIdentity IdentifyFolder(const wchar_t* path) {
     FolderIdentity identity = {};
     HANDLE folder = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -52,6 +52,26 @@ void MakeDirectoryChain(const wchar_t* path);
 // True when FindFirstFileW finds anything for `path` (file, folder or wildcard match).
 bool FileExists(const wchar_t* path);
 
+// The longest folder path CreateDirectoryW makes: MAX_PATH less room for an
+// 8.3 name below it and the terminator.
+constexpr int kMaxFolderPath = 247;
+// Whether a folder may be created at `path`: at most kMaxFolderPath units.
+bool FitsAsFolder(const wchar_t* path);
+
+// The longest destination the installer takes: the field holds no more.
+constexpr int kMaxDestination = 258;
+
+enum class FullPath { kMade, kNotFull, kTooLong };
+// Makes the destination the user typed into the full path it means, in
+// `out`: forward slashes become backslashes, runs of separators one (a
+// network path keeps its leading \), "." and ".." are resolved, and a
+// trailing separator goes except at a drive root (C:\ stays C:\). Only a full
+// path is taken: a drive letter with ":", or \server\share; anything else
+// (a relative path, one relative to the current drive, "C:x") is kNotFull and
+// never resolved against the current folder. A result over kMaxDestination
+// units is kTooLong. `out` is empty unless the result is kMade.
+FullPath MakeFullPath(const wchar_t* typed, ShortPath& out);
+
 // Which folder a path names, independent of how the path spells it (case,
 // doubled separators, another drive letter for the same folder): its volume
 // and file index. Unknown for a path that names no folder that can be opened.

@@ -256,7 +256,9 @@ TEST_F(InstallerViewTest, ClearLogEmptiesItGatheredTextIncluded) {
     });
 }
 
-TEST_F(InstallerViewTest, ReadDestinationTakesAtMost258Characters) {
+// 259 units at most: the field takes 258, so one more tells a text put there
+// that is longer than the install takes (a picked folder).
+TEST_F(InstallerViewTest, ReadDestinationTakesAtMost259Units) {
     const struct {
         std::string typed;
         std::string read;
@@ -265,9 +267,9 @@ TEST_F(InstallerViewTest, ReadDestinationTakesAtMost258Characters) {
         {"D:\\Игры\\Орвента", "D:\\Игры\\Орвента"},
         {"C:\\Users\\Jürgen\\Ελληνικά\\説明書", "C:\\Users\\Jürgen\\Ελληνικά\\説明書"},
         {"C:\\" + std::string(255, 'a'), "C:\\" + std::string(255, 'a')},
-        {"C:\\" + std::string(300, 'b'), "C:\\" + std::string(255, 'b')},
-        // 258 units: Cyrillic, where the same letters in UTF-8 would take 513 bytes.
-        {"C:\\" + Repeated("я", 300), "C:\\" + Repeated("я", 255)},
+        {"C:\\" + std::string(300, 'b'), "C:\\" + std::string(256, 'b')},
+        // 259 units: Cyrillic, where the same letters in UTF-8 would take 515 bytes.
+        {"C:\\" + Repeated("я", 300), "C:\\" + Repeated("я", 256)},
     };
     OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
         for (const auto& c : cases) {
@@ -277,6 +279,38 @@ TEST_F(InstallerViewTest, ReadDestinationTakesAtMost258Characters) {
             EXPECT_EQ(c.read, Narrow(buffer.path.text)) << c.typed.size();
             EXPECT_TRUE(buffer.SentinelIntact()) << c.typed.size();
         }
+    });
+}
+
+TEST_F(InstallerViewTest, TypingInTheFieldStopsAt258Units) {
+    OnLiveDialog([](InstallerDialog&, HWND dialog) {
+        HWND field = GetDlgItem(dialog, 1000);
+        SetWindowTextW(field, Wide("C:\\" + std::string(250, 'a')).c_str());
+        SendMessageW(field, EM_SETSEL, 253, 253);
+        for (int i = 0; i < 10; ++i) SendMessageW(field, WM_CHAR, L'я', 1);
+        EXPECT_EQ(258, GetWindowTextLengthW(field));
+    });
+}
+
+// The cursor over the dialog while the install runs: the default handling
+// would put the arrow back at the first mouse move.
+TEST_F(InstallerViewTest, TheWaitCursorStaysWhileTheControlsAreFrozen) {
+    OnLiveDialog([](InstallerDialog& view, HWND dialog) {
+        const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT), arrow = LoadCursorW(nullptr, IDC_ARROW);
+        // The cursor the window sets when the mouse moves over `window`.
+        const auto over = [](HWND window) {
+            SetCursor(nullptr);
+            SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+            return GetCursor();
+        };
+        EXPECT_EQ(arrow, over(dialog));
+        view.SetDestinationReadOnly();
+        view.DisableButton(IDOK);
+        view.DisableButton(IDCANCEL);
+        view.DisableButton(1001);
+        EXPECT_EQ(wait, over(dialog));
+        EXPECT_EQ(wait, over(GetDlgItem(dialog, 1003)));
+        EXPECT_EQ(wait, over(GetDlgItem(dialog, 1000)));
     });
 }
 

@@ -66,7 +66,7 @@ XP = {dll: set(names.split()) for dll, names in {
     'user32.dll': '''
         DefWindowProcA DefWindowProcW DestroyIcon DialogBoxParamA DialogBoxParamW DispatchMessageA DispatchMessageW
         EnableWindow EndDialog FindWindowA FindWindowW GetActiveWindow GetDlgItem GetDlgItemTextA GetDlgItemTextW
-        GetSystemMetrics GetWindow GetWindowLongA GetWindowLongW GetWindowRect GetWindowTextLengthA
+        GetLastActivePopup GetSystemMetrics GetWindow GetWindowLongA GetWindowLongW GetWindowRect GetWindowTextLengthA
         GetWindowTextLengthW GetWindowThreadProcessId IsIconic IsWindowEnabled LoadCursorA LoadCursorW LoadImageA
         LoadImageW LoadStringA LoadStringW MessageBoxA MessageBoxW PeekMessageA PeekMessageW SendMessageA SendMessageW
         SetCursor SetDlgItemTextA SetDlgItemTextW SetForegroundWindow SetWindowLongA SetWindowLongW SetWindowPos

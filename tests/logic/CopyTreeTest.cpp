@@ -250,4 +250,56 @@ TEST_F(CopyTreeTest, AnEntryWhosePathDoesNotFitIsAFailedCopy) {
     EXPECT_EQ(std::string::npos, view.log.find(fits + "x"));
 }
 
+// Windows makes no folder longer than 247 units (Wine does): one the copy
+// would have to make is a step that fails, one that is there already is not.
+TEST_F(CopyTreeTest, AFolderPathOver247UnitsIsNotMade) {
+    const std::string folder = std::string(247 - destination.size() - 1, 'f');
+    Put(folder + "\\a.txt");
+    Put(folder + "g\\b.txt");
+    EXPECT_FALSE(Copy());
+    EXPECT_EQ(Files{folder + "\\a.txt"}, ListFiles(destination));
+    ASSERT_EQ(1, view.asked);
+    wchar_t reason[512];
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_FILENAME_EXCED_RANGE, 0,
+                   reason, 512, nullptr);
+    const std::string box = view.calls.back();
+    EXPECT_EQ("AskRetry " + std::string(shown::kCaption) + "|" +
+                  shown::FolderFailed(destination + "\\" + folder + "g", "<reason>\r\n"),
+              shown::MarkReason(box));
+    EXPECT_NE(std::string::npos, box.find(Narrow(reason).substr(0, 10))) << "not the reason of a path too long";
+
+    MakeFolders(destination + "\\" + folder + "g");  // as Wine can
+    view = RecordingView();
+    EXPECT_TRUE(Copy());
+    EXPECT_EQ(0, view.asked);
+}
+
+// A reinstall over a file that something made read-only, hidden or system:
+// Windows' CopyFileW refuses to replace it, so those marks go first. Wine, run
+// as root, would replace it anyway; a copy that fails shows that they went
+// before it, and that the file's content stays.
+TEST_F(CopyTreeTest, AProtectedTargetLosesItsMarksBeforeTheCopy) {
+    Put("product.dat", "new");
+    const std::string target = destination + "\\product.dat";
+    WriteFile(target, "an earlier installation's");
+    SetAttributes(target, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    // Held open without sharing, the source cannot be read: the copy fails.
+    HANDLE held = CreateFileW(Wide(source + "\\product.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held) << GetLastError();
+    EXPECT_FALSE(Copy());
+    CloseHandle(held);
+    EXPECT_EQ(1, view.asked);
+    EXPECT_EQ("an earlier installation's", ReadFile(target));
+    const DWORD attributes = Attributes(target);
+    EXPECT_EQ(0u, attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+        << "attributes 0x" << std::hex << attributes;
+
+    SetAttributes(target, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    view = RecordingView();
+    EXPECT_TRUE(Copy());
+    EXPECT_EQ("new:product.dat", ReadFile(target));
+    EXPECT_EQ(0u, Attributes(target) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+}
+
 }  // namespace

@@ -173,13 +173,26 @@ TEST_F(InstallTest, CopiesIntoTheTrimmedDestinationLinksAndStartsTheProgram) {
     wchar_t current[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, current);
 
-    // The shell's start first: one it made late would show in the next record.
-    for (const Way& way : {kElevated, kNotElevated, kShellCannot}) {
+    // Typed with forward slashes and a separator too many, as Windows takes a path.
+    std::string slashed = destination + "//";
+    for (char& c : slashed) c = c == '\\' ? '/' : c;
+    const struct {
+        const Way& way;
+        std::string typed;
+    } runs[] = {
+        // The shell's start first: one it made late would show in the next record.
+        {kElevated, "  " + destination + "  "},
+        {kNotElevated, slashed},
+        {kShellCannot, "  " + destination + "  "},
+    };
+    for (const auto& run : runs) {
+        const Way& way = run.way;
         SCOPED_TRACE(way.name);
         DeleteFileW(Wide(scene.startRecord).c_str());
         DeleteFileW(Wide(scene.shortcut).c_str());
+        RemoveTree(destination);
 
-        EXPECT_EQ(ExpectedSteps(true, 2), Install("  " + destination + "  ", way));
+        EXPECT_EQ(ExpectedSteps(true, 2), Install(run.typed, way)) << run.typed;
 
         const std::vector<std::string> installed = {"data\\readme.txt", "zel_or.exe"};
         EXPECT_EQ(installed, ListFiles(destination));
@@ -259,22 +272,38 @@ TEST_F(InstallTest, AFailedCopyIsRetriedUntilItCopiesOrTheUserCancels) {
 
 TEST_F(InstallTest, ADestinationThatCannotBeInstalledIsRefusedBeforeAnythingChanges) {
     PutMainProgram();
+    const std::string longest = scene.scratch / std::string(258 - scene.scratch.Path().size() - 1, 'f');
     const struct {
         std::string typed;
         const char* message;
     } cases[] = {
         {"", shown::kEmptyDestination},
         {"   ", shown::kEmptyDestination},
+        // Relative to the installer's current folder (the disc, when autorun
+        // started it), to the current drive, to a drive's current folder.
+        {"ZelOr", shown::kNotFullPath},
+        {"..\\ZelOr", shown::kNotFullPath},
+        {"\\ZelOr", shown::kNotFullPath},
+        {"C:ZelOr", shown::kNotFullPath},
+        // 259 units: longer than the field takes, so put there, not typed.
+        {"C:\\" + std::string(256, 'z'), shown::kTooLong},
+        // 258 units are taken: a file there is in the way.
+        {longest, shown::kFileInTheWay},
+        {scene.scratch / "a file", shown::kFileInTheWay},
         // The medium's own folder, however it is spelled.
         {medium, shown::kSameFolder},
         {" " + medium + "\\.\\", shown::kSameFolder},
     };
+    WriteFile(scene.scratch / "a file", "not a folder");
+    WriteFile(longest, "not a folder");
     for (const auto& c : cases) {
         const std::vector<std::string> refused = {
             "ReadDestination", Escaped(std::string("ShowMessage ") + shown::kCaption + "|" + c.message), "log 0"};
         EXPECT_EQ(refused, Install(c.typed)) << "typed \"" << c.typed << "\"";
     }
     EXPECT_EQ((std::vector<std::string>{"HD.EXE", "autorun.inf", "data\\readme.txt", "zel_or.exe"}), ListFiles(medium));
+    // The child ran in this program's current folder.
+    for (const char* relative : {"ZelOr", "..\\ZelOr", "\\ZelOr"}) EXPECT_FALSE(Exists(relative)) << relative;
     EXPECT_FALSE(Exists(scene.shortcut));
     EXPECT_FALSE(Exists(scene.startRecord));
 }
@@ -284,10 +313,13 @@ TEST_F(InstallTest, AMainProgramPathOver259CharactersIsNeitherLinkedNorStarted) 
     // 249-character destination its path has 259 characters and fits, so the
     // copy succeeds; "<destination>\zel_or.exe" has 260 and does not fit. Cut
     // short to 259 characters it would name the copied "zel_or.ex", which starts.
+    // Windows makes no folder of 249 characters; Wine does, and the installer
+    // copies into one that is there.
     RemoveTree(medium + "\\data");
     PutMainProgram("zel_or.ex");
     const std::string destination = scene.scratch / std::string(248 - scene.scratch.Path().size(), 'd');
     ASSERT_EQ(249u, destination.size());
+    MakeFolders(destination);
 
     EXPECT_EQ(ExpectedSteps(true, 1), Install(destination));
     EXPECT_EQ(std::vector<std::string>{"zel_or.ex"}, ListFiles(destination));

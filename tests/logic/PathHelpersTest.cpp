@@ -157,6 +157,62 @@ TEST(MakeDirectoryChain, IgnoresPathsLongerThan259Characters) {
     }
 }
 
+TEST(MakeFullPath, TakesOnlyAFullPathAndWritesItAsWindowsMeansIt) {
+    const std::wstring longest = L"C:\\" + std::wstring(255, L'д');  // 258 units
+    struct Case {
+        std::wstring typed;
+        FullPath result;
+        std::wstring made;
+    };
+    const Case cases[] = {
+        {L"C:\\ZelOr", FullPath::kMade, L"C:\\ZelOr"},
+        {L"C:/Games/ZelOr", FullPath::kMade, L"C:\\Games\\ZelOr"},
+        {L"d:\\\\Игры//\\Орвента\\", FullPath::kMade, L"d:\\Игры\\Орвента"},
+        {L"C:\\Users\\Jürgen\\.\\Programme\\..\\ZelOr", FullPath::kMade, L"C:\\Users\\Jürgen\\ZelOr"},
+        // A drive root keeps its separator, as the folder picker gives it.
+        {L"C:\\", FullPath::kMade, L"C:\\"},
+        {L"C:/", FullPath::kMade, L"C:\\"},
+        {L"C:\\\\", FullPath::kMade, L"C:\\"},
+        {L"C:\\..", FullPath::kMade, L"C:\\"},
+        // A network path keeps its leading pair; nothing above its share.
+        {L"\\\\server\\share\\ZelOr", FullPath::kMade, L"\\\\server\\share\\ZelOr"},
+        {L"//server/share/ZelOr/", FullPath::kMade, L"\\\\server\\share\\ZelOr"},
+        {L"\\\\\\server\\\\share", FullPath::kMade, L"\\\\server\\share"},
+        {L"\\\\server\\share\\..\\x", FullPath::kMade, L"\\\\server\\share\\x"},
+        {L"\\\\server", FullPath::kNotFull, L""},
+        {L"\\\\server\\", FullPath::kNotFull, L""},
+        // Relative, relative to the current drive, or to a drive's current folder.
+        {L"ZelOr", FullPath::kNotFull, L""},
+        {L"..\\x", FullPath::kNotFull, L""},
+        {L"\\ZelOr", FullPath::kNotFull, L""},
+        {L"/ZelOr", FullPath::kNotFull, L""},
+        {L"C:", FullPath::kNotFull, L""},
+        {L"C:ZelOr", FullPath::kNotFull, L""},
+        {L"1:\\ZelOr", FullPath::kNotFull, L""},
+        // The device namespace is no folder.
+        {L"\\\\.\\C:\\ZelOr", FullPath::kNotFull, L""},
+        {L"\\\\?\\C:\\ZelOr", FullPath::kNotFull, L""},
+        {longest, FullPath::kMade, longest},
+        {longest + L"\\", FullPath::kMade, longest},
+        {longest + L"x", FullPath::kTooLong, L""},
+        // Too long as typed, but not as Windows means it.
+        {L"C:\\" + std::wstring(250, L'\\') + L"ZelOr", FullPath::kMade, L"C:\\ZelOr"},
+    };
+    for (const Case& c : cases) {
+        GuardedPath<260> out;
+        EXPECT_EQ(c.result, MakeFullPath(c.typed.c_str(), out.path)) << c.typed;
+        EXPECT_EQ(c.made, out.path.text) << c.typed;
+        EXPECT_TRUE(out.SentinelIntact()) << c.typed;
+    }
+}
+
+TEST(FitsAsFolder, TakesAtMost247Units) {
+    for (int length : {246, 247, 248}) {
+        const std::wstring path = L"C:\\" + std::wstring(length - 3, L'п');
+        EXPECT_EQ(length <= 247, FitsAsFolder(path.c_str())) << length;
+    }
+}
+
 TEST(FileExists, FindsFilesFoldersAndWildcardMatches) {
     ScratchFolder scratch("exists");
     WriteFile(scratch / "zel_or.exe", "MZ");

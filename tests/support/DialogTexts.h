@@ -33,6 +33,9 @@ inline constexpr char kCompletion[] =
 
 inline constexpr char kEmptyDestination[] = "Укажите папку назначения.";
 inline constexpr char kSameFolder[] = "Папка назначения совпадает с папкой, из которой запущена установка.";
+inline constexpr char kNotFullPath[] = "Укажите полный путь к папке назначения, например C:\\ZelOr.";
+inline constexpr char kTooLong[] = "Путь к папке назначения слишком длинный.";
+inline constexpr char kFileInTheWay[] = "На месте папки назначения находится файл.";
 
 // The boxes after a failed step, with Retry and Cancel. `reason` is the
 // system's text for the error, which ends in one line break; a line break

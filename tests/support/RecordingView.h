@@ -40,8 +40,8 @@ public:
         calls.push_back("ClearLog");
     }
     void ReadDestination(ShortPath& buffer) override {
-        // The dialog reads at most 258 UTF-16 units; so does this fake.
-        const std::wstring text = Wide(destination).substr(0, 258);
+        // The dialog reads at most 259 UTF-16 units; so does this fake.
+        const std::wstring text = Wide(destination).substr(0, 259);
         text.copy(buffer.text, text.size());
         buffer.text[text.size()] = L'\0';
         calls.push_back("ReadDestination");
