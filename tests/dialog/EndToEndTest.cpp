@@ -193,9 +193,13 @@ TEST_F(EndToEndTest, EveryWayOfCancellingExitsWithTwoAndWritesNothing) {
 TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
     Installer installer("N:\\");
     ASSERT_NE(nullptr, installer.dialog);
-    // Letters that no one ANSI code page holds together, and a space.
+    // Letters that no one ANSI code page holds together, and a space; typed
+    // with forward slashes and a separator too many, as Windows takes a path.
+    // The log, the shortcut and the start have it with backslashes.
     const std::string destination = scene.scratch / "Jürgen\\Программы\\Zel Or";
-    ASSERT_TRUE(StartCopy(installer, destination)) << "the copy was not under way";
+    std::string typed = destination + "//";
+    for (char& c : typed) c = c == '\\' ? '/' : c;
+    ASSERT_TRUE(StartCopy(installer, typed)) << "the copy was not under way";
     // A cancel command during the copy (Wine's close box sends one even with
     // "Отмена" disabled) must neither end nor hide the dialog.
     PostMessageA(installer.dialog, WM_COMMAND, IDCANCEL, 0);
@@ -251,6 +255,35 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
     EXPECT_EQ("N:\\", started[2]);
     EXPECT_EQ("explorer.exe", BaseName(started[3]));
     EXPECT_EQ(std::to_string(SW_SHOWNORMAL), started[4]);
+}
+
+// An impatient user starts the installer again, or Windows XP does when the
+// drive is double-clicked: the second one shows the first, which another
+// window had covered, and ends with 2, writing nothing; the first goes on.
+TEST_F(EndToEndTest, ASecondInstallerShowsTheFirstAndEndsWithTwo) {
+    Installer installer("N:\\");
+    ASSERT_NE(nullptr, installer.dialog);
+    HWND other = CreateWindowExW(0, L"STATIC", L"другое окно", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                 nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
+    ASSERT_EQ(other, GetForegroundWindow()) << "the test's own window did not come to the front";
+    {
+        const StartedProcess second("N:\\HD.EXE", "", "N:\\");
+        ASSERT_TRUE(second.Started()) << second.Failure();
+        EXPECT_EQ(2u, second.ExitCode());
+    }
+    // Windows (and Wine) hand the foreground over asynchronously.
+    for (int i = 0; i < 100 && GetForegroundWindow() != installer.dialog; ++i) Sleep(20);
+    EXPECT_EQ(installer.dialog, GetForegroundWindow()) << "the first installer is not in front";
+    DestroyWindow(other);
+    EXPECT_FALSE(Exists(defaultDestination));
+
+    ASSERT_TRUE(StartCopy(installer, defaultDestination)) << "the first installer did not go on";
+    HWND box = WaitForWindow(shown::kCompletionCaption, installer.Id(), 3 * WindowTimeout());
+    ASSERT_NE(nullptr, box);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(1u, installer.ExitCode());
+    EXPECT_EQ(MediumFilesToInstall(), ListFiles(defaultDestination));
 }
 
 }  // namespace
