@@ -39,7 +39,12 @@ SAMPLE = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)
 EXCLUDED = {'autorun.inf', 'start.exe', 'hd.exe'}
 DEFAULT_DESTINATION = 'C:\\ZelOr'
 MAX_INSTALLED_PATH = 259  # MAX_PATH less its terminator
+# CreateDirectory keeps room for an 8.3 name below the folder: 248 with the terminator.
+MAX_INSTALLED_FOLDER = 247
 JOLIET_NAME_LIMIT = 64    # UCS-2 characters a Joliet name may hold
+# UCS-2 characters a Joliet path may hold from the root, its separators and
+# leading slash included (240 bytes); xorriso leaves longer ones out.
+JOLIET_PATH_LIMIT = 120
 # Joliet cannot record these; Windows cannot name a file with the rest.
 FORBIDDEN = set('*/:;?\\<>"|') | {chr(c) for c in range(32)}
 
@@ -111,12 +116,24 @@ def check_product(root):
                           f'{seen[key]} and {entry}')
         seen[key] = entry
 
-        if name.lower() in EXCLUDED and os.path.isfile(os.path.join(root, entry)):
-            continue
         installed = DEFAULT_DESTINATION + '\\' + entry.replace('/', '\\')
+        # os.walk lists a folder before anything in it, so a folder too deep
+        # is named rather than the first of its files.
+        if os.path.isdir(os.path.join(root, entry)):
+            if len(installed) > MAX_INSTALLED_FOLDER:
+                raise Refused(f'folder deeper than the installer can create: {entry} is {len(installed)} '
+                              f'characters once installed as {installed} (at most {MAX_INSTALLED_FOLDER})')
+            continue
+        if name.lower() in EXCLUDED:
+            continue
         if len(installed) > MAX_INSTALLED_PATH:
             raise Refused(f'path deeper than the installer can copy: {entry} is {len(installed)} '
                           f'characters once installed as {installed} (at most {MAX_INSTALLED_PATH})')
+    # Once the installer's own limits have been said: the disc's.
+    for entry in entries:
+        if 1 + len(entry) > JOLIET_PATH_LIMIT:
+            raise Refused(f'path too long for Joliet ({1 + len(entry)} characters from the disc\'s root, at most '
+                          f'{JOLIET_PATH_LIMIT}): {entry}')
 
 
 def check_label(label):

@@ -122,9 +122,20 @@ bad('name outside UCS-2', lambda f: write(os.path.join(f, 'Карты', 'Мир 
 # Too long as well, however counted: a shorter name would still not be carried.
 bad('name outside UCS-2 and too long', lambda f: write(os.path.join(f, 'n' * 60 + '\U0001F5FA.bin'), b''),
     'Joliet holds UCS-2, and U+1F5FA lies outside it')
-# Its folders still fit under C:\ZelOr\ (232 characters); the file does not (265).
+# Its folders fit once installed (232 characters, at most 247); the file does not (265).
 deep = '/'.join(['folder_' + str(i) * 20 for i in range(8)]) + '/' + 'f' * 28 + '.bin'
 bad('path too deep to install', lambda f: write(os.path.join(f, deep), b''), f'{deep} is 265 characters once installed')
+# The folder is 248 characters installed; its file would fit as a file (254).
+too_deep = '/'.join(['folder_' + str(i) * 50 for i in range(4)]) + '/' + 'f' * 7
+bad('folder too deep to create', lambda f: write(os.path.join(f, too_deep, 'a.bin'), b''),
+    f'folder deeper than the installer can create: {too_deep} is 248 characters once installed')
+# Both the folder and its file are too deep: the folder is the one to shorten.
+bad('folder and its file too deep', lambda f: write(os.path.join(f, too_deep, 'f' * 20 + '.bin'), b''),
+    f'folder deeper than the installer can create: {too_deep} is 248')
+# 121 characters from the disc's root: it would fit once installed, but not on the disc.
+joliet_long = '/'.join(['j' * 59, 'k' * 60])
+bad('path too long for Joliet', lambda f: write(os.path.join(f, joliet_long), b''),
+    f'path too long for Joliet (121 characters from the disc\'s root, at most 120): {joliet_long}')
 bad('autorun.inf opening another program', lambda f: write(os.path.join(f, 'autorun.inf'), b'[autorun]\r\nopen=start.exe\r\n'),
     'opens start.exe, not HD.EXE')
 bad('bad volume label', lambda f: None, 'volume label', label='my disc')
