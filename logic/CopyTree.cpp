@@ -117,5 +117,5 @@ bool CopyTree(InstallerView& view, const wchar_t* source, const wchar_t* destina
     // Windows' CopyFileW refuses that for the first file, so it is a failed copy.
     if (SameFolder(IdentifyFolder(source), IdentifyFolder(destination))) return false;
     Copier copier(view);
-    return WalkTree(view, copier, source, destination);
+    return WalkTree(view, copier, source, destination, Pumping::kEveryEntry);
 }

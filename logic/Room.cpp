@@ -66,7 +66,7 @@ bool EnsureRoom(InstallerView& view, const wchar_t* source, const wchar_t* desti
             return true;
         }
         SpaceCount count(static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector);
-        if (!WalkTree(view, count, source, destination)) return false;
+        if (!WalkTree(view, count, source, destination, Pumping::kEveryFolder)) return false;
         if (!GetDiskFreeSpaceExW(existing.text, &available, nullptr, nullptr)) return true;
         if (count.Required() <= available.QuadPart) return true;
         if (!AskRetryRoom(view, root, count.Required(), available.QuadPart)) return false;
