@@ -48,19 +48,14 @@ DWORD CopyWholeFile(const wchar_t* source, const wchar_t* destination, const WIN
     return failure;
 }
 
-bool IsFolder(const wchar_t* path) {
-    const DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Makes the folder `path` with every missing folder above it. Returns the
 // error, ERROR_SUCCESS once the folder is there. Windows makes no folder
 // longer than kMaxFolderPath (Wine does): such a path does not fit.
 DWORD CreateFolder(const wchar_t* path) {
-    if (IsFolder(path)) return ERROR_SUCCESS;
+    if (FolderExists(path)) return ERROR_SUCCESS;
     if (!FitsAsFolder(path)) return ERROR_FILENAME_EXCED_RANGE;
     MakeDirectoryChain(path);
-    if (IsFolder(path)) return ERROR_SUCCESS;
+    if (FolderExists(path)) return ERROR_SUCCESS;
     // Once more for the reason, which the chain does not keep: a file in the
     // way, no rights, a medium that cannot be written.
     return CreateDirectoryW(path, nullptr) ? ERROR_SUCCESS : GetLastError();

@@ -72,6 +72,11 @@ bool FileExists(const wchar_t* path) {
     return true;
 }
 
+bool FolderExists(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool FitsAsFolder(const wchar_t* path) { return lstrlenW(path) <= kMaxFolderPath; }
 
 namespace {

@@ -52,6 +52,9 @@ void MakeDirectoryChain(const wchar_t* path);
 // True when FindFirstFileW finds anything for `path` (file, folder or wildcard match).
 bool FileExists(const wchar_t* path);
 
+// True when `path` names a folder that is there.
+bool FolderExists(const wchar_t* path);
+
 // The longest folder path CreateDirectoryW makes: MAX_PATH less room for an
 // 8.3 name below it and the terminator.
 constexpr int kMaxFolderPath = 247;

@@ -40,8 +40,7 @@ private:
 bool NearestExistingFolder(const wchar_t* path, ShortPath& folder) {
     if (!CopyPath(folder, path)) return false;
     for (;;) {
-        const DWORD attributes = GetFileAttributesW(folder.text);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+        if (FolderExists(folder.text)) return true;
         wchar_t* separator = FindLastChar(folder.text, L'\\');
         // Nothing above a drive root, a \\server\share or a relative name.
         if (separator == nullptr || separator[1] == L'\0' || separator <= folder.text + 1) return false;
