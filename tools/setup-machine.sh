@@ -43,7 +43,13 @@ if ((${#missing[@]})); then
     $SUDO dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
+  # A mirror caught mid-sync fails one index or another (seen: the security
+  # archive's i386 list); the packages usually come from the rest, and
+  # apt-get install says so when they do not.
+  if ! $SUDO apt-get update -qq; then
+    sleep 10
+    $SUDO apt-get update -qq || echo "setup: some package lists could not be fetched; installing from the others"
+  fi
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
