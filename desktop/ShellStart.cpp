@@ -120,3 +120,51 @@ HRESULT StartThroughShell(const wchar_t* program, const wchar_t* folder) {
     // is no failure code: only S_OK means that it runs.
     return result == S_OK ? S_OK : Missing(result);
 }
+
+namespace {
+
+// What the shell's thread is given: its own copies, since it may outlive the
+// caller. Freed by the thread when it ends.
+struct ShellRequest {
+    wchar_t program[MAX_PATH];
+    wchar_t folder[MAX_PATH];
+};
+
+// The thread's exit code is the start's result.
+DWORD WINAPI ShellStartThread(void* parameter) {
+    ShellRequest* request = static_cast<ShellRequest*>(parameter);
+    HRESULT result = CoInitialize(nullptr);
+    if (SUCCEEDED(result)) {
+        result = StartThroughShell(request->program, request->folder);
+        CoUninitialize();
+    }
+    HeapFree(GetProcessHeap(), 0, request);
+    return static_cast<DWORD>(result);
+}
+
+}  // namespace
+
+HRESULT StartThroughShellWithin(const wchar_t* program, const wchar_t* folder, DWORD timeoutMs) {
+    if (lstrlenW(program) >= MAX_PATH || lstrlenW(folder) >= MAX_PATH) {
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    }
+    // From the process heap: C++'s operator new would bring its exception
+    // machinery and threads library into the program.
+    auto* request = static_cast<ShellRequest*>(HeapAlloc(GetProcessHeap(), 0, sizeof(ShellRequest)));
+    if (request == nullptr) return E_OUTOFMEMORY;
+    lstrcpynW(request->program, program, MAX_PATH);
+    lstrcpynW(request->folder, folder, MAX_PATH);
+    HANDLE thread = CreateThread(nullptr, 0, ShellStartThread, request, 0, nullptr);
+    if (thread == nullptr) {
+        const HRESULT result = HRESULT_FROM_WIN32(GetLastError());
+        HeapFree(GetProcessHeap(), 0, request);
+        return result;
+    }
+    HRESULT result = kShellDidNotAnswer;
+    DWORD exitCode = 0;
+    if (WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &exitCode)) {
+        result = static_cast<HRESULT>(exitCode);
+    }
+    CloseHandle(thread);
+    return result;
+}

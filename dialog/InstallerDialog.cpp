@@ -1,6 +1,7 @@
 #include "dialog/InstallerDialog.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "logic/Install.h"
 #include "logic/PathHelpers.h"
@@ -11,6 +12,9 @@ HINSTANCE g_moduleInstance = nullptr;
 namespace {
 // Room for the information text, in UTF-16 units; LoadStringW is offered one less.
 constexpr int kTextCapacity = 16384;
+
+// Sent by the install's thread: carry out the operation it has put in call_.
+constexpr UINT kCarryOut = WM_APP + 1;
 
 // Icon 128 at the size the system gives for the two metrics. The caller owns it.
 HICON LoadInstallerIcon(int widthMetric, int heightMetric) {
@@ -27,8 +31,32 @@ INT_PTR InstallerDialog::RunModal(HWND parent) {
     // call the dialog's controls could not be created there. It does nothing
     // else; later Windows load the DLL by themselves.
     InitCommonControls();
-    return DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(IDD_INSTALLER), parent, DialogProc,
-                           reinterpret_cast<LPARAM>(this));
+    thread_ = GetCurrentThreadId();
+    const INT_PTR result = DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(IDD_INSTALLER), parent, DialogProc,
+                                           reinterpret_cast<LPARAM>(this));
+    // The install makes the shortcut and starts the program after the dialog
+    // has ended; it asks nothing of the dialog then, and each of its waits on
+    // another process has a limit of its own. Whatever it still sends is let
+    // through, to find the window gone: this thread never waits for it
+    // without that.
+    if (worker_ != nullptr) {
+        while (MsgWaitForMultipleObjects(1, &worker_, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+            MSG message;
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+        CloseHandle(worker_);
+        worker_ = nullptr;
+    }
+    return result;
+}
+
+DWORD WINAPI InstallerDialog::InstallThread(void* dialog) {
+    // The shortcut is a COM object. result examined only for the undoing:
+    // without COM only the shortcut fails.
+    const HRESULT com = CoInitialize(nullptr);
+    RunInstall(*static_cast<InstallerDialog*>(dialog));
+    if (SUCCEEDED(com)) CoUninitialize();
+    return 0;
 }
 
 INT_PTR CALLBACK InstallerDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -46,7 +74,17 @@ INT_PTR InstallerDialog::HandleMessage(UINT message, WPARAM wParam) {
     if (message == WM_INITDIALOG) return OnInitDialog();
     if (message == WM_DESTROY) return OnDestroy();
     if (message == WM_SETCURSOR) return OnSetCursor();
+    if (message == kCarryOut) {
+        CarryOut();
+        return TRUE;
+    }
     if (message != WM_COMMAND) return FALSE;
+    // While an install runs no command starts another, ends the dialog or
+    // changes the destination: not before the controls are frozen, while the
+    // destination is checked, nor after. Wine's close box, Escape and Alt+F4
+    // send "Отмена"'s command even while that button is disabled; Windows
+    // does not.
+    if (Installing()) return TRUE;
     // The notification code in the high word is not examined.
     switch (LOWORD(wParam)) {
     case IDOK:
@@ -107,16 +145,44 @@ INT_PTR InstallerDialog::OnSetCursor() {
 }
 
 INT_PTR InstallerDialog::OnExtract() {
-    RunInstall(*this);
+    // The last run, if any, has ended: its destination was refused.
+    if (worker_ != nullptr) CloseHandle(worker_);
+    worker_ = CreateThread(nullptr, 0, InstallThread, this, 0, nullptr);
+    // Without a thread of its own the install still runs, on this one; the
+    // window then waits with it.
+    if (worker_ == nullptr) RunInstall(*this);
     return 0;
 }
 
 INT_PTR InstallerDialog::OnCancel() {
-    // Wine's close box still sends this command while "Отмена" is disabled
-    // during the copy; Windows does not. Ignoring it keeps the two alike.
-    if (!IsWindowEnabled(GetDlgItem(window_, IDCANCEL))) return 0;
     EndDialog(window_, IDCANCEL);
     return 0;
+}
+
+bool InstallerDialog::Installing() const {
+    return worker_ != nullptr && WaitForSingleObject(worker_, 0) == WAIT_TIMEOUT;
+}
+
+// Runs `operation` on the dialog's thread. From another thread, the call is
+// sent there and this one waits until it is done; the dialog's thread never
+// waits for the install's, so neither can hold the other up for good. A
+// window that is gone takes no message, and the operation is not done.
+template <typename Operation>
+void InstallerDialog::OnDialogThread(const Operation& operation) {
+    if (GetCurrentThreadId() == thread_) {
+        operation();
+        return;
+    }
+    Call call = {[](const void* carried) { (*static_cast<const Operation*>(carried))(); }, &operation};
+    call_.store(&call);
+    SendMessageW(window_, kCarryOut, 0, 0);
+    call_.store(nullptr);
+}
+
+// The operation is taken from call_, not from the message: any process may
+// send this message, and only the install's thread puts one there.
+void InstallerDialog::CarryOut() {
+    if (Call* call = call_.exchange(nullptr)) call->run(call->operation);
 }
 
 // Centres the dialog on its visible owner, or on the work area, and keeps it
@@ -176,50 +242,62 @@ void InstallerDialog::HandOverLog() {
 }
 
 void InstallerDialog::WriteLogEnd(const wchar_t* text) {
-    const DWORD start = GetTickCount();
-    const int end = GetWindowTextLengthW(log_);
-    SendMessageW(log_, EM_SETSEL, end, end);
-    SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
-    lastHandOver_ = GetTickCount();
-    handOverInterval_ = kHandOverCostFactor * (lastHandOver_ - start);
-    if (handOverInterval_ < kMinHandOverIntervalMs) handOverInterval_ = kMinHandOverIntervalMs;
+    OnDialogThread([&] {
+        const DWORD start = GetTickCount();
+        const int end = GetWindowTextLengthW(log_);
+        SendMessageW(log_, EM_SETSEL, end, end);
+        SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+        lastHandOver_ = GetTickCount();
+        handOverInterval_ = kHandOverCostFactor * (lastHandOver_ - start);
+        if (handOverInterval_ < kMinHandOverIntervalMs) handOverInterval_ = kMinHandOverIntervalMs;
+    });
 }
 
-void InstallerDialog::PumpOneMessage() {
-    MSG message;
-    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return;
-    // Escape would otherwise reach the dialog; during the copy it does nothing.
-    if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) return;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+void InstallerDialog::SetDestinationReadOnly() {
+    OnDialogThread([&] { SendMessageW(destination_, EM_SETREADONLY, TRUE, 0); });
 }
 
-void InstallerDialog::SetDestinationReadOnly() { SendMessageW(destination_, EM_SETREADONLY, TRUE, 0); }
-
-void InstallerDialog::DisableButton(int identifier) { EnableWindow(GetDlgItem(window_, identifier), FALSE); }
+void InstallerDialog::DisableButton(int identifier) {
+    OnDialogThread([&] {
+        EnableWindow(GetDlgItem(window_, identifier), FALSE);
+        // Frozen: the wait cursor at once, not only at the next mouse move.
+        if (!IsWindowEnabled(GetDlgItem(window_, IDCANCEL))) SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    });
+}
 
 void InstallerDialog::ClearLog() {
-    HandOverLog();
-    SendMessageW(log_, EM_SETSEL, 0, -1);
-    SendMessageW(log_, EM_SCROLLCARET, 0, 0);
-    SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+    OnDialogThread([&] {
+        HandOverLog();
+        SendMessageW(log_, EM_SETSEL, 0, -1);
+        SendMessageW(log_, EM_SCROLLCARET, 0, 0);
+        SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+    });
 }
 
 void InstallerDialog::ReadDestination(ShortPath& buffer) {
-    GetDlgItemTextW(window_, IDC_DESTINATION, buffer.text, ShortPath::capacity);
+    buffer.text[0] = L'\0';
+    OnDialogThread([&] { GetDlgItemTextW(window_, IDC_DESTINATION, buffer.text, ShortPath::capacity); });
 }
 
 void InstallerDialog::ShowMessage(const wchar_t* text, const wchar_t* caption) {
-    HandOverLog();
-    MessageBoxW(window_, text, caption, MB_OK | MB_ICONINFORMATION);
+    OnDialogThread([&] {
+        HandOverLog();
+        MessageBoxW(window_, text, caption, MB_OK | MB_ICONINFORMATION);
+    });
 }
 
 bool InstallerDialog::AskRetry(const wchar_t* text, const wchar_t* caption) {
-    HandOverLog();
-    return MessageBoxW(window_, text, caption, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY;
+    bool retry = false;
+    OnDialogThread([&] {
+        HandOverLog();
+        retry = MessageBoxW(window_, text, caption, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY;
+    });
+    return retry;
 }
 
 void InstallerDialog::EndWithResult(int result) {
-    HandOverLog();
-    EndDialog(window_, result);
+    OnDialogThread([&] {
+        HandOverLog();
+        EndDialog(window_, result);
+    });
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "logic/InstallerView.h"
 
 // The running executable's module handle. Set once at start-up, before the
@@ -10,15 +12,24 @@ extern HINSTANCE g_moduleInstance;
 
 // The installer's one window: a modal dialog that explains the installation,
 // takes the destination folder and carries out the InstallerView operations
-// on its controls while the install sequence runs.
+// on its controls while the install sequence runs. "Извлечь" runs the
+// install on a worker thread: the dialog's thread only runs the dialog, so
+// the window moves, repaints and answers however long a read of the disc
+// takes. The worker reaches the controls only through the InstallerView
+// operations, which the dialog's thread carries out while the worker waits.
 class InstallerDialog : public InstallerView {
 public:
-    // Runs the dialog modally under `parent`. Returns 1 after "Извлечь",
-    // 2 after a cancel, -1 when the dialog cannot be created.
+    // Runs the dialog modally under `parent`, and waits for an install that
+    // goes on after the dialog has ended (the shortcut and the start, each
+    // of whose waits has a limit). Returns 1 after "Извлечь", 2 after a
+    // cancel, -1 when the dialog cannot be created.
     INT_PTR RunModal(HWND parent);
 
+    // Each may be called from any thread; called from another thread than
+    // the dialog's, it is carried out on the dialog's thread and returns
+    // when done. Once the dialog is gone, nothing is done and AskRetry
+    // answers Cancel.
     void AppendLogText(const wchar_t* text) override;
-    void PumpOneMessage() override;
     void SetDestinationReadOnly() override;
     void DisableButton(int identifier) override;
     void ClearLog() override;
@@ -29,6 +40,7 @@ public:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static DWORD WINAPI InstallThread(void* dialog);
     INT_PTR HandleMessage(UINT message, WPARAM wParam);
 
     INT_PTR OnInitDialog();
@@ -40,15 +52,30 @@ private:
     void Centre();
     void HandOverLog();
     void WriteLogEnd(const wchar_t* text);
+    bool Installing() const;
+    template <typename Operation>
+    void OnDialogThread(const Operation& operation);
+    void CarryOut();
+
+    // One operation that a worker has the dialog's thread carry out, and
+    // waits for: set by the worker, taken by the dialog's thread.
+    struct Call {
+        void (*run)(const void* operation);
+        const void* operation;
+    };
+    std::atomic<Call*> call_{nullptr};
 
     HWND window_ = nullptr;
+    DWORD thread_ = 0;            // the dialog's thread
+    HANDLE worker_ = nullptr;     // owned: the install's thread, once "Извлечь" was pressed
     HWND destination_ = nullptr;  // control 1000
     HWND log_ = nullptr;          // control 1003
     HICON bigIcon_ = nullptr;     // owned: loaded in OnInitDialog, destroyed with the window
     HICON smallIcon_ = nullptr;
 
     // Log text gathered by AppendLogText and not yet handed to the log control,
-    // in UTF-16 units.
+    // in UTF-16 units. Touched by the install's thread while it appends, and
+    // by the dialog's thread only while that one waits for it.
     // Under Wine every EM_REPLACESEL into a visible edit control costs several
     // milliseconds, whatever its size, so the copy hands lines over in batches:
     // the next one waits at least 50 ms, and at least nine times as long as the

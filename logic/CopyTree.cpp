@@ -9,43 +9,81 @@
 
 namespace {
 
-// CopyFileW, and whether the copy is whole: the file must have the size its
-// listing entry gave. Under Wine, CopyFileW takes a read error on the source
-// (a scratched disc) for the end of the file and reports success with a short
-// file. What a failed or short copy wrote is removed, so that no file looks
-// installed that is not (Windows' own copy deletes a partial destination when
-// cancelled). Only this copy's output goes: CopyFileW stamps what it writes
-// with the source's last-write time, under Wine also when it fails half-way.
-// A file without that stamp, or of the right size, was there before and was
-// not touched (an earlier installation's, or the user's): it stays.
-// Returns the error, ERROR_SUCCESS for a whole copy; a short one, which has
-// no error of its own, is ERROR_CRC, what Windows reports for a disc's sector
-// it cannot read.
-DWORD CopyWholeFile(const wchar_t* source, const wchar_t* destination, const WIN32_FIND_DATAW& entry) {
-    // Windows' CopyFileW refuses to replace a read-only or hidden file
-    // (ERROR_ACCESS_DENIED), as the product, the user or an antivirus may have
-    // left one; Wine, run as root, replaces it anyway. Its content stays as it
-    // is if the copy then fails.
+// The name under which a file is copied in its target folder before it takes
+// the target's name, one at a time in each folder. Eleven units: a folder the
+// installer creates is at most kMaxFolderPath long, and this name always fits
+// below it within MAX_PATH.
+const wchar_t kTemporaryName[] = L"~hdcopy.tmp";
+
+// `folder`\~hdcopy.tmp. A folder that was there already may be deeper than the
+// installer creates; below it the name takes the \\?\ form, which lifts
+// MAX_PATH (the destination is a full path, with nothing left to resolve).
+bool TemporaryPath(LongPath& out, const wchar_t* folder) {
+    if (lstrlenW(folder) + 1 + lstrlenW(kTemporaryName) < ShortPath::capacity) {
+        return JoinPath(out, folder, kTemporaryName);
+    }
+    LongPath prefixed;
+    const bool network = folder[0] == L'\\' && folder[1] == L'\\';
+    FormatText(prefixed.text, LongPath::capacity, network ? L"\\\\?\\UNC\\%s" : L"\\\\?\\%s",
+               {network ? folder + 2 : folder});
+    return JoinPath(out, prefixed.text, kTemporaryName);
+}
+
+// Removes the temporary copy at `path`, which a copy from a CD left read-only.
+void RemoveTemporary(const wchar_t* path) {
+    // results ignored: no such file is the usual case.
+    if (SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL)) DeleteFileW(path);
+}
+
+// An installer ended half-way (from Task Manager, or by a power cut) leaves
+// its temporary copy behind in the folder it was writing to.
+void RemoveLeftover(const wchar_t* folder) {
+    LongPath temporary;
+    if (TemporaryPath(temporary, folder)) RemoveTemporary(temporary.text);
+}
+
+// Copies `source` to `destination` whole or not at all: under the temporary
+// name in `folder` first, and only once the copy has the size the listing
+// gave, renamed over the target. At every moment the target is the earlier
+// file or the complete new one, whenever the installer is ended; a symbolic
+// link at the target's name is replaced, never written through. Under Wine,
+// CopyFileW takes a read error on the source (a scratched disc) for the end
+// of the file and reports success with a short file, so the size is what
+// tells. A failed copy takes its temporary file with it. Returns the error,
+// ERROR_SUCCESS for a whole copy; a short one, which has no error of its own,
+// is ERROR_CRC, what Windows reports for a disc's sector it cannot read.
+DWORD CopyWholeFile(const wchar_t* source, const wchar_t* destination, const wchar_t* folder,
+                    const WIN32_FIND_DATAW& entry) {
+    // Windows replaces no read-only file by renaming (ERROR_ACCESS_DENIED),
+    // and the product, the user or an antivirus may have left one; Wine, run
+    // as root, replaces it anyway. A link keeps its marks: it is replaced
+    // itself, and its target is none of the installer's business.
     const DWORD existing = GetFileAttributesW(destination);
     const DWORD keeping = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    if (existing != INVALID_FILE_ATTRIBUTES && !(existing & FILE_ATTRIBUTE_DIRECTORY) && (existing & keeping)) {
-        // result ignored: if it stays protected, the copy says so.
+    if (existing != INVALID_FILE_ATTRIBUTES && !(existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+        (existing & keeping)) {
+        // result ignored: if it stays protected, the rename says so.
         const DWORD rest = existing & ~keeping;
         SetFileAttributesW(destination, rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL);
     }
-    const bool reported = CopyFileW(source, destination, FALSE) != FALSE;
-    const DWORD failure = reported ? ERROR_CRC : GetLastError();
+    LongPath temporary;
+    if (!TemporaryPath(temporary, folder)) return ERROR_FILENAME_EXCED_RANGE;
+    DWORD error = ERROR_SUCCESS;
     WIN32_FILE_ATTRIBUTE_DATA copy;
-    if (!GetFileAttributesExW(destination, GetFileExInfoStandard, &copy)) return reported ? GetLastError() : failure;
-    if (copy.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return reported ? ERROR_ACCESS_DENIED : failure;
-    const bool whole = copy.nFileSizeLow == entry.nFileSizeLow && copy.nFileSizeHigh == entry.nFileSizeHigh;
-    if (reported && whole) return ERROR_SUCCESS;
-    if (!whole && (reported || CompareFileTime(&copy.ftLastWriteTime, &entry.ftLastWriteTime) == 0)) {
-        // A copy from a CD is read-only, which would keep it from being deleted.
-        SetFileAttributesW(destination, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(destination);
+    if (!CopyFileW(source, temporary.text, FALSE)) {
+        error = GetLastError();
+    } else if (!GetFileAttributesExW(temporary.text, GetFileExInfoStandard, &copy)) {
+        error = GetLastError();
+    } else if (copy.nFileSizeLow != entry.nFileSizeLow || copy.nFileSizeHigh != entry.nFileSizeHigh) {
+        error = ERROR_CRC;
+    } else if (!SetFileAttributesW(temporary.text, FILE_ATTRIBUTE_NORMAL)) {
+        // Files from a CD arrive read-only; installed, they are the user's to change.
+        error = GetLastError();
+    } else if (!MoveFileExW(temporary.text, destination, MOVEFILE_REPLACE_EXISTING)) {
+        error = GetLastError();
     }
-    return failure;
+    if (error != ERROR_SUCCESS) RemoveTemporary(temporary.text);
+    return error;
 }
 
 // Makes the folder `path` with every missing folder above it. Returns the
@@ -72,7 +110,7 @@ bool CreateFolderOrAsk(InstallerView& view, const wchar_t* path, const wchar_t* 
 }
 
 // The copy itself: each file copied whole, made normal and logged, each
-// folder created; a step that fails is offered for Retry until it succeeds
+// folder created and rid of what an ended installer left there; a step that fails is offered for Retry until it succeeds
 // or the user cancels.
 class Copier : public TreeVisitor {
 public:
@@ -81,23 +119,24 @@ public:
     bool VisitFile(const TreeEntry& file) override {
         for (;;) {
             const DWORD error = file.source != nullptr && file.destination != nullptr
-                                    ? CopyWholeFile(file.source, file.destination, file.found)
+                                    ? CopyWholeFile(file.source, file.destination, file.destinationFolder, file.found)
                                     : ERROR_FILENAME_EXCED_RANGE;
             if (error == ERROR_SUCCESS) break;
             if (!AskRetryCopy(view_, file.sourceFolder, file.destinationFolder, file.found.cFileName, error)) {
                 return false;
             }
         }
-        // result ignored: files from a CD arrive read-only; if this fails the
-        // copy itself still succeeded.
-        SetFileAttributesW(file.destination, FILE_ATTRIBUTE_NORMAL);
         view_.AppendLogText(file.destination);
         view_.AppendLogText(L"\r\n");
         return true;
     }
 
     bool EnterFolder(const TreeEntry& folder) override {
-        return CreateFolderOrAsk(view_, folder.destination, folder.destinationFolder, folder.found.cFileName);
+        if (!CreateFolderOrAsk(view_, folder.destination, folder.destinationFolder, folder.found.cFileName)) {
+            return false;
+        }
+        if (folder.destination != nullptr) RemoveLeftover(folder.destination);
+        return true;
     }
 
 private:
@@ -111,6 +150,7 @@ bool CopyTree(InstallerView& view, const wchar_t* source, const wchar_t* destina
     // Copying a folder onto itself would read and write every file at once;
     // Windows' CopyFileW refuses that for the first file, so it is a failed copy.
     if (SameFolder(IdentifyFolder(source), IdentifyFolder(destination))) return false;
+    RemoveLeftover(destination);
     Copier copier(view);
-    return WalkTree(view, copier, source, destination, Pumping::kEveryEntry);
+    return WalkTree(view, copier, source, destination);
 }

@@ -87,19 +87,28 @@ bool RunsElevated() {
     return answered && elevation.TokenIsElevated != 0;
 }
 
+// How long the desktop shell may take to start the program before the
+// installer gives up and ends.
+constexpr DWORD kShellStartTimeoutMs = 15000;
+
 // Starts the installed program with the user's own rights. Every process an
 // elevated installer starts itself inherits its full token, so an elevated
 // installer asks the desktop shell, which runs with the token the user logged
 // on with, and gives it the folder the direct start would pass on. Whatever
 // the shell cannot do (no shell running, another shell, a program it could not
-// start) ends in the direct start: the program is never left unstarted. An
-// installer that is not elevated (a standard user, Windows XP) has the user's
-// own rights already and starts it directly.
+// start) ends in the direct start: the program is never left unstarted. A
+// shell that does not answer in time may still start it later, so then
+// nothing else does: two copies of the program must never run. An installer
+// that is not elevated (a standard user, Windows XP) has the user's own
+// rights already and starts it directly.
 void StartProgram(const wchar_t* path) {
     if (RunsElevated()) {
         ShortPath folder;
         const DWORD length = GetCurrentDirectoryW(ShortPath::capacity, folder.text);
-        if (length != 0 && length < ShortPath::capacity && StartThroughShell(path, folder.text) == S_OK) return;
+        if (length != 0 && length < ShortPath::capacity) {
+            const HRESULT result = StartThroughShellWithin(path, folder.text, kShellStartTimeoutMs);
+            if (result == S_OK || result == kShellDidNotAnswer) return;
+        }
     }
     StartDirectly(path);
 }
@@ -154,7 +163,6 @@ void RunInstall(InstallerView& view) {
     view.DisableButton(IDCANCEL);
     view.DisableButton(IDC_BROWSE);
     view.ClearLog();
-    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
 
     const bool copied =
         sourceKnown && EnsureRoom(view, program.text, destination) && CopyTree(view, program.text, destination);
@@ -167,7 +175,6 @@ void RunInstall(InstallerView& view) {
     }
 
     const bool programFits = JoinPath(program, destination, kMainProgramFile);
-    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     view.EndWithResult(IDOK);
 
     // A cancelled install starts nothing: the program may be half-copied, or

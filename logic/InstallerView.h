@@ -5,13 +5,12 @@
 
 // What the installation logic may do to the installer's dialog. The logic never
 // touches a window itself; InstallerDialog carries these out on its controls,
-// and tests substitute a recording fake.
+// on the dialog's own thread whichever thread calls, and tests substitute a
+// recording fake. Each call returns once it has been carried out.
 class InstallerView {
 public:
     // Adds `text` at the end of the log.
     virtual void AppendLogText(const wchar_t* text) = 0;
-    // Handles at most one pending window message; Escape key-downs are dropped.
-    virtual void PumpOneMessage() = 0;
     // Makes the destination field read-only.
     virtual void SetDestinationReadOnly() = 0;
     // Disables one of the buttons IDOK, IDCANCEL or the browse button.

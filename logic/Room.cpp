@@ -8,31 +8,40 @@ namespace {
 
 ULONGLONG FileSize(DWORD high, DWORD low) { return (static_cast<ULONGLONG>(high) << 32) | low; }
 
-// Adds up what the files of a walk take on the destination's volume.
+// Adds up what the files of a walk take on the destination's volume at the
+// fullest moment of the copy. A file is written beside the one it replaces
+// and takes its place only once whole, so while it is written both are
+// there: the moment of the most room is the end of some file's copy, before
+// the file it replaces goes.
 class SpaceCount : public TreeVisitor {
 public:
     explicit SpaceCount(ULONGLONG cluster) : cluster_(cluster) {}
 
     bool VisitFile(const TreeEntry& file) override {
-        needed_ += Clusters(FileSize(file.found.nFileSizeHigh, file.found.nFileSizeLow));
+        const LONGLONG added = Clusters(FileSize(file.found.nFileSizeHigh, file.found.nFileSizeLow));
+        LONGLONG freed = 0;
         WIN32_FILE_ATTRIBUTE_DATA there;
         if (file.destination != nullptr && GetFileAttributesExW(file.destination, GetFileExInfoStandard, &there) &&
             !(there.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            freed_ += Clusters(FileSize(there.nFileSizeHigh, there.nFileSizeLow));
+            freed = Clusters(FileSize(there.nFileSizeHigh, there.nFileSizeLow));
         }
+        if (taken_ + added > peak_) peak_ = taken_ + added;
+        taken_ += added - freed;
         return true;
     }
     bool EnterFolder(const TreeEntry&) override { return true; }
 
-    // What the install takes beyond what it frees, at least nothing.
-    ULONGLONG Required() const { return needed_ > freed_ ? needed_ - freed_ : 0; }
+    // The most the install takes beyond what the volume holds now, at least nothing.
+    ULONGLONG Required() const { return static_cast<ULONGLONG>(peak_); }
 
 private:
-    ULONGLONG Clusters(ULONGLONG size) const { return (size + cluster_ - 1) / cluster_ * cluster_; }
+    LONGLONG Clusters(ULONGLONG size) const {
+        return static_cast<LONGLONG>((size + cluster_ - 1) / cluster_ * cluster_);
+    }
 
     const ULONGLONG cluster_;
-    ULONGLONG needed_ = 0;
-    ULONGLONG freed_ = 0;
+    LONGLONG taken_ = 0;  // what the files visited so far take beyond what they replaced
+    LONGLONG peak_ = 0;   // the most that has been at any moment
 };
 
 // The nearest folder of `path` that exists: the path itself or the closest of
@@ -65,7 +74,7 @@ bool EnsureRoom(InstallerView& view, const wchar_t* source, const wchar_t* desti
             return true;
         }
         SpaceCount count(static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector);
-        if (!WalkTree(view, count, source, destination, Pumping::kEveryFolder)) return false;
+        if (!WalkTree(view, count, source, destination)) return false;
         if (!GetDiskFreeSpaceExW(existing.text, &available, nullptr, nullptr)) return true;
         if (count.Required() <= available.QuadPart) return true;
         if (!AskRetryRoom(view, root, count.Required(), available.QuadPart)) return false;

@@ -37,7 +37,6 @@ bool IsDotEntry(const wchar_t* name) {
 struct Walk {
     InstallerView& view;
     TreeVisitor& visitor;
-    Pumping pumping;
     // The folder the destination tree starts at: when it lies inside the
     // source, the listing meets it, and it is passed over so that the walk
     // never walks its own output.
@@ -82,16 +81,12 @@ bool WalkLevel(Walk& walk, const wchar_t* source, const wchar_t* destination) {
                         return false;
                     }
                     ++walked;
-                    if (walk.pumping == Pumping::kEveryEntry) walk.view.PumpOneMessage();
                 }
                 more = FindNextFileW(listing, &found) != FALSE;
             }
             error = GetLastError();
             FindClose(listing);
-            if (error == ERROR_NO_MORE_FILES) {
-                if (walk.pumping == Pumping::kEveryFolder) walk.view.PumpOneMessage();
-                return true;
-            }
+            if (error == ERROR_NO_MORE_FILES) return true;
         } else if (error == ERROR_FILE_NOT_FOUND) {
             // Only an empty drive root lists nothing at all, not even "." and
             // "..". Any other failure (a folder gone since its parent was
@@ -104,8 +99,7 @@ bool WalkLevel(Walk& walk, const wchar_t* source, const wchar_t* destination) {
 
 }  // namespace
 
-bool WalkTree(InstallerView& view, TreeVisitor& visitor, const wchar_t* source, const wchar_t* destination,
-              Pumping pumping) {
-    Walk walk = {view, visitor, pumping, IdentifyFolder(destination)};
+bool WalkTree(InstallerView& view, TreeVisitor& visitor, const wchar_t* source, const wchar_t* destination) {
+    Walk walk = {view, visitor, IdentifyFolder(destination)};
     return WalkLevel(walk, source, destination);
 }

@@ -27,19 +27,12 @@ protected:
     ~TreeVisitor() = default;
 };
 
-// How often a walk lets one window message through, to keep the dialog
-// painted: after every listing entry, as the copy must (a file's copy takes
-// long enough to be felt), or after every folder's listing, where each entry
-// takes a look or two and a message per entry would cost more than the walk.
-enum class Pumping { kEveryEntry, kEveryFolder };
-
 // Walks the tree below the folder `source` depth first, in listing order,
 // beside the destination tree below `destination`: every file but the
 // medium's start-up files (autorun.inf, start.exe, hd.exe, at every depth, in
 // any case), every folder but "." and ".." and but `destination` itself when
-// it lies inside the source. Pumps one window message through `view` as
-// `pumping` says. A listing that cannot be started, or breaks off, is
-// offered for Retry: it starts again and goes on after the entries already
-// walked. False when the user cancels there or the visitor stops.
-bool WalkTree(InstallerView& view, TreeVisitor& visitor, const wchar_t* source, const wchar_t* destination,
-              Pumping pumping);
+// it lies inside the source. A listing that cannot be started, or breaks
+// off, is offered for Retry through `view`: it starts again and goes on after
+// the entries already walked. False when the user cancels there or the
+// visitor stops.
+bool WalkTree(InstallerView& view, TreeVisitor& visitor, const wchar_t* source, const wchar_t* destination);

@@ -70,10 +70,11 @@ bool WaitUntilLogged(const Installer& installer, int lines) {
     return false;
 }
 
-// The copy pumps one window message per listing entry; a message posted once
-// this many files are logged has surely been handled this many files later.
+// The dialog's thread handles its messages while the copy runs on another;
+// a message posted once this many files are logged has surely been handled
+// this many files later.
 constexpr int kLinesBeforeInterrupting = 5;
-constexpr int kPumpsToHandleIt = 50;
+constexpr int kFilesToHandleIt = 50;
 
 // `text` as it comes back from the ANSI code page: what a program that keeps
 // it in that code page (with the system's best-fit conversion) ends up with.
@@ -203,7 +204,7 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
     // A cancel command during the copy (Wine's close box sends one even with
     // "Отмена" disabled) must neither end nor hide the dialog.
     PostMessageA(installer.dialog, WM_COMMAND, IDCANCEL, 0);
-    ASSERT_TRUE(WaitUntilLogged(installer, kLinesBeforeInterrupting + kPumpsToHandleIt))
+    ASSERT_TRUE(WaitUntilLogged(installer, kLinesBeforeInterrupting + kFilesToHandleIt))
         << "the copy ended before the command was surely handled";
     EXPECT_TRUE(IsWindowVisible(installer.dialog));
 

@@ -39,6 +39,26 @@ std::string Repeated(const std::string& text, int count) {
     return repeated;
 }
 
+DWORD WINAPI RunWork(void* work) {
+    (*static_cast<const std::function<void()>*>(work))();
+    return 0;
+}
+
+// Runs `work` on a thread of its own, as the install runs, while this thread,
+// the dialog's, goes on dispatching its messages until the work is done.
+void OnAnotherThread(const std::function<void()>& work) {
+    HANDLE thread = CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr);
+    ASSERT_NE(nullptr, thread) << GetLastError();
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    CloseHandle(thread);
+}
+
 class InstallerViewTest : public ::testing::Test {
 protected:
     void SetUp() override { g_moduleInstance = GetModuleHandleW(nullptr); }
@@ -47,23 +67,26 @@ protected:
 // The log is handed to its control in batches; what it finally holds must be
 // exactly what was appended, in order, as if each text had gone in alone, and
 // far past the edit control's default limit of about 30,000 characters.
+// Appended from the install's thread, as the copy appends.
 TEST_F(InstallerViewTest, TheLogEndsHoldingExactlyWhatWasAppended) {
     std::string appended;
     OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
-        view.ClearLog();
-        for (int i = 0; i < 3000; ++i) {
-            const std::string path = "C:\\ZelOr\\данные\\Ελληνικά\\説明" + std::to_string(i) + ".dat";
-            view.AppendLogText(Wide(path).c_str());
-            view.AppendLogText(L"\r\n");
-            appended += path + "\r\n";
-            if (i == 1500) {
-                // Longer than anything gathered at once: handed over whole, never cut.
-                const std::string longText(20000, 'L');
-                view.AppendLogText(Wide(longText).c_str());
-                appended += longText;
+        OnAnotherThread([&] {
+            view.ClearLog();
+            for (int i = 0; i < 3000; ++i) {
+                const std::string path = "C:\\ZelOr\\данные\\Ελληνικά\\説明" + std::to_string(i) + ".dat";
+                view.AppendLogText(Wide(path).c_str());
+                view.AppendLogText(L"\r\n");
+                appended += path + "\r\n";
+                if (i == 1500) {
+                    // Longer than anything gathered at once: handed over whole, never cut.
+                    const std::string longText(20000, 'L');
+                    view.AppendLogText(Wide(longText).c_str());
+                    appended += longText;
+                }
             }
-        }
-        view.EndWithResult(kEndedByScenario);
+            view.EndWithResult(kEndedByScenario);
+        });
         EXPECT_EQ(appended, TextOf(GetDlgItem(dialog, 1003)));
     });
 }
@@ -98,6 +121,8 @@ struct Box {
     bool ownedByTheDialog = false;
     bool retryAndCancel = false;
 };
+// Only the dialog's thread runs this timer, and it looks only among that
+// thread's windows: a box shown by any other thread is never seen.
 Box* g_box = nullptr;
 
 BOOL CALLBACK FindBox(HWND window, LPARAM found) {
@@ -132,35 +157,45 @@ void AnswerNextBox(Box& box, HWND dialog) {
 }
 
 // Both boxes the dialog shows, the information box and the question after a
-// failed step, are owned by it and come after the lines gathered so far. Of
-// the question's answers only Retry retries; Cancel, and the box's close
-// button (as Escape), give Cancel.
+// failed step, are owned by it, on its own thread whichever thread asks,
+// and come after the lines gathered so far. Of the question's answers only
+// Retry retries; Cancel, and the box's close button (as Escape), give Cancel.
 TEST_F(InstallerViewTest, ItsBoxesAreItsOwnAndComeAfterTheGatheredLines) {
     const struct {
         bool question;
         UINT answer;
         bool retry;
     } cases[] = {{false, IDOK, false}, {true, IDRETRY, true}, {true, IDCANCEL, false}, {true, WM_CLOSE, false}};
-    for (const auto& c : cases) {
-        Box box = {"Установка программы Зеларит:Орвента", c.answer};
-        bool retry = !c.retry;
-        OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
-            view.ClearLog();
-            Sleep(kPauseMs);
-            view.AppendLogText(L"shown\r\n");
-            view.AppendLogText(L"gathered\r\n");
-            AnswerNextBox(box, dialog);
-            if (c.question) {
-                retry = view.AskRetry(L"Не удалось скопировать файл", L"Установка программы Зеларит:Орвента");
-            } else {
-                view.ShowMessage(L"Текст", L"Установка программы Зеларит:Орвента");
-                retry = false;
-            }
-        });
-        EXPECT_EQ(c.retry, retry) << c.answer;
-        EXPECT_EQ("shown\r\ngathered\r\n", box.logUnderIt) << c.answer;
-        EXPECT_TRUE(box.ownedByTheDialog) << c.answer;
-        EXPECT_EQ(c.question, box.retryAndCancel) << c.answer;
+    for (bool fromAnotherThread : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::to_string(c.answer) + (fromAnotherThread ? ", asked from another thread" : ""));
+            Box box = {"Установка программы Зеларит:Орвента", c.answer};
+            bool retry = !c.retry;
+            OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
+                const auto ask = [&] {
+                    view.ClearLog();
+                    Sleep(kPauseMs);
+                    view.AppendLogText(L"shown\r\n");
+                    view.AppendLogText(L"gathered\r\n");
+                    if (c.question) {
+                        retry = view.AskRetry(L"Не удалось скопировать файл", L"Установка программы Зеларит:Орвента");
+                    } else {
+                        view.ShowMessage(L"Текст", L"Установка программы Зеларит:Орвента");
+                        retry = false;
+                    }
+                };
+                AnswerNextBox(box, dialog);
+                if (fromAnotherThread) {
+                    OnAnotherThread(ask);
+                } else {
+                    ask();
+                }
+            });
+            EXPECT_EQ(c.retry, retry);
+            EXPECT_EQ("shown\r\ngathered\r\n", box.logUnderIt);
+            EXPECT_TRUE(box.ownedByTheDialog);
+            EXPECT_EQ(c.question, box.retryAndCancel);
+        }
     }
 }
 
@@ -187,10 +222,12 @@ TEST_F(InstallerViewTest, ACopyThatStopsLeavesTheLinesOfEveryFileCopiedBeforeIt)
     WriteFile(medium + "\\c.txt", "x");
     Box box = {"Установка программы Зеларит:Орвента", IDCANCEL};
     OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
-        view.ClearLog();
         AnswerNextBox(box, dialog);
-        EXPECT_FALSE(CopyTree(view, Wide(medium).c_str(), Wide(destination).c_str()));
-        view.EndWithResult(kEndedByScenario);
+        OnAnotherThread([&] {
+            view.ClearLog();
+            EXPECT_FALSE(CopyTree(view, Wide(medium).c_str(), Wide(destination).c_str()));
+            view.EndWithResult(kEndedByScenario);
+        });
         EXPECT_EQ(expected, TextOf(GetDlgItem(dialog, 1003)));
     });
     EXPECT_EQ(expected, box.logUnderIt) << "the box came before the log had every line";
@@ -223,8 +260,10 @@ TEST_F(InstallerViewTest, ASlowLogIsHandedOverAtMostEveryNineTimesItsCost) {
             SetWindowLongPtrW(log, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowLog)));
         g_replacements = 0;
         const DWORD start = GetTickCount();
-        EXPECT_TRUE(CopyTree(view, Wide(medium).c_str(), Wide(destination).c_str()));
-        view.EndWithResult(kEndedByScenario);
+        OnAnotherThread([&] {
+            EXPECT_TRUE(CopyTree(view, Wide(medium).c_str(), Wide(destination).c_str()));
+            view.EndWithResult(kEndedByScenario);
+        });
         elapsed = GetTickCount() - start;
         EXPECT_EQ(expected, TextOf(log));
     });
@@ -324,50 +363,6 @@ TEST_F(InstallerViewTest, FreezingTouchesOnlyTheNamedControls) {
         EXPECT_TRUE(IsWindowEnabled(field));  // still selectable, only not editable
     });
 }
-
-// Records the key messages that reach it.
-std::string g_delivered;
-LRESULT CALLBACK Recorder(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_KEYDOWN) g_delivered += "down:" + std::to_string(wParam) + " ";
-    if (message == WM_CHAR) g_delivered += "char:" + std::to_string(wParam) + " ";
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-TEST_F(InstallerViewTest, PumpingDeliversOneMessageAndDropsEscape) {
-    WNDCLASSW recorderClass = {};
-    recorderClass.lpfnWndProc = Recorder;
-    recorderClass.hInstance = GetModuleHandleW(nullptr);
-    recorderClass.lpszClassName = L"HdPumpRecorder";
-    RegisterClassW(&recorderClass);  // result ignored: a second registration is harmless here
-
-    const struct {
-        WPARAM key;
-        int pumps;
-        const char* delivered;
-    } cases[] = {
-        {VK_ESCAPE, 1, ""},                       // dropped, not dispatched
-        {VK_ESCAPE, 2, ""},                       // and gone: nothing left for the next call
-        {VK_RETURN, 1, "down:13 "},               // one message per call...
-        {VK_RETURN, 2, "down:13 char:13 "},       // ...translated: the character follows
-        {'A', 1, "down:65 "},
-    };
-    OnLiveDialog([&](InstallerDialog& view, HWND) {
-        HWND recorder = CreateWindowW(L"HdPumpRecorder", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                      GetModuleHandleW(nullptr), nullptr);
-        ASSERT_NE(nullptr, recorder);
-        for (const auto& c : cases) {
-            MSG pending;
-            while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) {
-            }  // start from an empty queue
-            g_delivered.clear();
-            PostMessageW(recorder, WM_KEYDOWN, c.key, 1);
-            for (int i = 0; i < c.pumps; ++i) view.PumpOneMessage();
-            EXPECT_EQ(c.delivered, g_delivered) << "key " << c.key << ", " << c.pumps << " pumps";
-        }
-        DestroyWindow(recorder);
-    });
-}
-
 
 // Sets the work area for this test and puts the previous one back afterwards.
 // Wine keeps the work area per process, so the dialog here sees what is set.

@@ -53,14 +53,14 @@ check(imported and set(imported) <= system, f'imports only Windows system DLLs: 
 XP = {dll: set(names.split()) for dll, names in {
     'kernel32.dll': '''
         CloseHandle CompareFileTime CopyFileA CopyFileW CreateDirectoryA CreateDirectoryW CreateFileA CreateFileW
-        CreateMutexW CreateProcessA CreateProcessW DeleteCriticalSection DeleteFileA DeleteFileW EnterCriticalSection
+        CreateMutexW CreateProcessA CreateProcessW CreateThread DeleteCriticalSection DeleteFileA DeleteFileW EnterCriticalSection
         ExitProcess FindClose FindFirstFileA FindFirstFileW FindNextFileA FindNextFileW FormatMessageA FormatMessageW
-        FreeLibrary GetCurrentDirectoryA GetCurrentDirectoryW GetCurrentProcess GetDiskFreeSpaceA GetDiskFreeSpaceExA GetDiskFreeSpaceExW GetDiskFreeSpaceW
-        GetFileAttributesA GetFileAttributesExA GetFileAttributesExW GetFileAttributesW GetFileInformationByHandle
+        FreeLibrary GetCurrentDirectoryA GetCurrentDirectoryW GetCurrentProcess GetCurrentThreadId GetDiskFreeSpaceA GetDiskFreeSpaceExA GetDiskFreeSpaceExW GetDiskFreeSpaceW
+        GetExitCodeThread GetFileAttributesA GetFileAttributesExA GetFileAttributesExW GetFileAttributesW GetFileInformationByHandle
         GetFullPathNameA GetFullPathNameW GetLastError GetModuleFileNameA GetModuleFileNameW GetModuleHandleA
-        GetModuleHandleW GetProcAddress GetStartupInfoA GetStartupInfoW GetTickCount GetVolumePathNameA
-        GetVolumePathNameW InitializeCriticalSection LeaveCriticalSection LoadLibraryA LoadLibraryW LocalFree
-        MultiByteToWideChar SetFileAttributesA SetFileAttributesW SetLastError SetUnhandledExceptionFilter Sleep
+        GetModuleHandleW GetProcAddress GetProcessHeap GetStartupInfoA GetStartupInfoW GetTickCount GetVolumePathNameA
+        GetVolumePathNameW HeapAlloc HeapFree InitializeCriticalSection LeaveCriticalSection LoadLibraryA LoadLibraryW LocalFree
+        MoveFileExA MoveFileExW MultiByteToWideChar SetFileAttributesA SetFileAttributesW SetLastError SetUnhandledExceptionFilter Sleep
         TlsGetValue VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte WinExec lstrcatA lstrcatW
         lstrcmpA lstrcmpW lstrcmpiA lstrcmpiW lstrcpynA lstrcpynW lstrlenA lstrlenW''',
     'user32.dll': '''
@@ -68,7 +68,7 @@ XP = {dll: set(names.split()) for dll, names in {
         EnableWindow EndDialog FindWindowA FindWindowW GetActiveWindow GetDlgItem GetDlgItemTextA GetDlgItemTextW
         GetLastActivePopup GetSystemMetrics GetWindow GetWindowLongA GetWindowLongW GetWindowRect GetWindowTextLengthA
         GetWindowTextLengthW GetWindowThreadProcessId IsIconic IsWindowEnabled LoadCursorA LoadCursorW LoadImageA
-        LoadImageW LoadStringA LoadStringW MessageBoxA MessageBoxW PeekMessageA PeekMessageW SendMessageA SendMessageW
+        LoadImageW LoadStringA LoadStringW MessageBoxA MessageBoxW MsgWaitForMultipleObjects PeekMessageA PeekMessageW SendMessageA SendMessageW
         SetCursor SetDlgItemTextA SetDlgItemTextW SetForegroundWindow SetWindowLongA SetWindowLongW SetWindowPos
         SetWindowTextA SetWindowTextW ShowWindow SystemParametersInfoA SystemParametersInfoW TranslateMessage
         WaitForInputIdle wsprintfA wsprintfW''',

@@ -8,28 +8,26 @@
 #include "support/Text.h"
 
 // An InstallerView that records every call in order, as UTF-8 text, e.g.
-// "DisableButton 2" or "ShowMessage <caption>|<text>". Log texts and pumps are
-// also kept on their own for the copy tests. A question is answered from a
+// "DisableButton 2" or "ShowMessage <caption>|<text>". Log texts are also
+// kept on their own for the copy tests. A question is answered from a
 // script: `onAsk` gets how many have been asked, this one included; without
 // it every answer is Cancel.
 class RecordingView : public InstallerView {
 public:
     std::vector<std::string> calls;
     std::string log;
-    int pumps = 0;
+    int lines = 0;
+    std::function<void(int lines)> onLine;  // runs after each line break is logged
     std::string destination;  // what ReadDestination hands out
-    std::function<void(int pumps)> onPump;  // runs after each pump is counted
     int asked = 0;
     std::function<bool(int asked)> onAsk;
 
     void AppendLogText(const wchar_t* text) override {
         log += Narrow(text);
         calls.push_back("AppendLogText " + Narrow(text));
-    }
-    void PumpOneMessage() override {
-        ++pumps;
-        calls.push_back("PumpOneMessage");
-        if (onPump) onPump(pumps);
+        if (Narrow(text) != "\r\n") return;
+        ++lines;
+        if (onLine) onLine(lines);
     }
     void SetDestinationReadOnly() override { calls.push_back("SetDestinationReadOnly"); }
     void DisableButton(int identifier) override {
@@ -58,11 +56,11 @@ public:
         return onAsk && onAsk(asked);
     }
 
-    // Calls other than pumps and log appends: the install sequence's own steps.
+    // Calls other than log appends: the install sequence's own steps.
     std::vector<std::string> Steps() const {
         std::vector<std::string> steps;
         for (const std::string& call : calls) {
-            if (call != "PumpOneMessage" && call.rfind("AppendLogText ", 0) != 0) steps.push_back(call);
+            if (call.rfind("AppendLogText ", 0) != 0) steps.push_back(call);
         }
         return steps;
     }
