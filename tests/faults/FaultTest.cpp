@@ -6,7 +6,7 @@
 //   T:  a small tmpfs, resized on request;
 //   R:  a read-only mount of HD_FAULT_EARLIER, made writable on request.
 // Requests go through HD_FAULT_RECORDS\request, which run-faults.sh carries
-// out (mounting needs the host). The hook library records, inside the
+// out (mounting, and stopping the desktop shell, need the host). The hook library records, inside the
 // installer, the log's final text and every dialog shown
 // (HD_FAULT_RECORDS\hook.*); the stand-in main program records its start
 // there too. None of them writes below C:\ or T:\.
@@ -47,7 +47,13 @@ enum class Box { kNone, kCopy, kFolder, kListing, kRoom };
 // How the fault is lifted before Retry.
 enum class Lift { kNone, kHealMedium, kGrowDestination, kMakeWritable, kEndProgram };
 // How the destination is prepared.
-enum class Room { kAsIs, kSmall, kOneClusterShort, kJustEnoughBesideAnEarlierInstall };
+enum class Room {
+    kAsIs,
+    kSmall,
+    kOneClusterShort,
+    kJustEnoughBesideAnEarlierInstall,
+    kOneClusterShortBesideAnEarlierInstall
+};
 
 struct Fault {
     const char* name;
@@ -60,6 +66,8 @@ struct Fault {
     const char* earlier;      // a file the destination holds from before, or ""
     Lift lift;
     Room room;
+    // Watched while the install runs: the window must answer at every moment.
+    bool watched = false;
 };
 
 const Fault kFaults[] = {
@@ -69,6 +77,13 @@ const Fault kFaults[] = {
      "data\\big.bin", "", Lift::kHealMedium, Room::kAsIs},
     {"a scratch after the main program was copied", "scratch zz/after.txt 0", "", 8, "", Box::kCopy,
      "zz\\after.txt", "", Lift::kHealMedium, Room::kAsIs},
+    // 128 KB of the new file were written when the read failed: the earlier
+    // file stays as it was, and nothing of the new one is left.
+    {"a scratch half-way through a file an earlier installation has", "scratch data/big.bin 131072", "", 2, "",
+     Box::kCopy, "data\\big.bin", "data\\big.bin", Lift::kHealMedium, Room::kAsIs},
+    // A drive retrying a damaged sector, 128 KB into the file.
+    {"one read of the disc takes 10 s", "slow data/big.bin 131072 10", "", 0, "", Box::kNone, "", "", Lift::kNone,
+     Room::kAsIs, true},
     // Under Wine a listing that fails half-way ends as if the folder held only
     // the names read before the fault: the platform gives the copy no sign of
     // it, so the copy completes without the rest.
@@ -85,8 +100,12 @@ const Fault kFaults[] = {
      Room::kSmall},
     {"the destination disk is one cluster too small", "", "T:\\ZelOr", 0, "", Box::kRoom, "", "",
      Lift::kGrowDestination, Room::kOneClusterShort},
-    {"an earlier installation and just enough room for what grows", "", "T:\\ZelOr", 0, "", Box::kNone, "", "",
-     Lift::kNone, Room::kJustEnoughBesideAnEarlierInstall},
+    // A file is written beside the one it replaces: the room the install
+    // needs is what it takes at its fullest moment, not what it adds in the end.
+    {"an earlier installation and just enough room at the fullest moment", "", "T:\\ZelOr", 0, "", Box::kNone, "",
+     "", Lift::kNone, Room::kJustEnoughBesideAnEarlierInstall},
+    {"an earlier installation and one cluster too little at the fullest moment", "", "T:\\ZelOr", 0, "", Box::kRoom,
+     "", "", Lift::kGrowDestination, Room::kOneClusterShortBesideAnEarlierInstall},
     // Its earlier main program is neither linked nor started.
     {"the destination is read-only", "", "R:\\ZelOr", 0, "", Box::kFolder, "data", "zel_or.exe",
      Lift::kMakeWritable, Room::kAsIs},
@@ -161,6 +180,59 @@ BOOL CALLBACK FindErrorBox(HWND window, LPARAM context) {
     return FALSE;
 }
 
+// A watch of the installer's window while it installs, as Windows keeps
+// one: a window that has not looked at its queue for 5 s counts as hung, is
+// ghosted and offered to be ended. It is sent WM_NULL every 250 ms while it
+// is on screen, and must answer each within a second and never count as hung.
+// Meanwhile a user tries to close it (Escape, the close box, Alt+F4), which
+// does nothing, and minimises, restores and moves it, which it does.
+struct WindowWatch {
+    int looks = 0;
+    int unanswered = 0;
+    int hung = 0;
+    int whileTheDiscWaited = 0;  // looks while the medium's slow read waited
+    std::string handled;         // what the window did of what the user asked
+    DWORD last = 0;
+    RECT placed = {};
+
+    void Look(HWND dialog, const std::string& waiting) {
+        if (GetTickCount() - last < 250 || !IsWindowVisible(dialog)) return;
+        last = GetTickCount();
+        ++looks;
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result)) ++unanswered;
+        if (IsHungAppWindow(dialog)) ++hung;
+        if (!Exists(waiting)) return;
+        // One step a look, while the disc waits; each seen at the next look.
+        switch (++whileTheDiscWaited) {
+        case 1:
+            PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 1);
+            PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+            PostMessageW(dialog, WM_SYSKEYDOWN, VK_F4, 1 | 1 << 29);  // with Alt held
+            break;
+        case 2:
+            PostMessageW(dialog, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+            break;
+        case 3:
+            handled += IsIconic(dialog) ? "minimised " : "not minimised ";
+            PostMessageW(dialog, WM_SYSCOMMAND, SC_RESTORE, 0);
+            break;
+        case 4:
+            handled += IsIconic(dialog) ? "not restored " : "restored ";
+            GetWindowRect(dialog, &placed);
+            SetWindowPos(dialog, nullptr, placed.left + 40, placed.top + 30, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+            break;
+        case 5: {
+            RECT now = {};
+            GetWindowRect(dialog, &now);
+            handled += now.left == placed.left + 40 && now.top == placed.top + 30 ? "moved" : "not moved";
+            break;
+        }
+        }
+    }
+};
+
 // HD.EXE started from the medium's root, in a job that the program it starts
 // joins too, with the recording hook on its dialog's thread once Hook() put it there.
 class HookedInstaller : public Installer {
@@ -180,13 +252,14 @@ public:
     // Waits for the end, answering the boxes on the way: the completion box
     // with OK (its text in `completion`), every error box (the installer's
     // caption) with what `answer` returns for its text, IDRETRY or IDCANCEL;
-    // their texts go to `errors`. False when the installer did not end within
-    // `bound` ms.
+    // their texts go to `errors`; `meanwhile` runs every 20 ms. False when
+    // the installer did not end within `bound` ms.
     bool WaitForEnd(DWORD bound, const std::function<UINT(const std::string&)>& answer, Files& errors,
-                    std::string& completion) {
+                    std::string& completion, const std::function<void()>& meanwhile = [] {}) {
         const DWORD start = GetTickCount();
         while (WaitForSingleObject(Handle(), 20) == WAIT_TIMEOUT) {
             if (GetTickCount() - start >= bound) return false;
+            meanwhile();
             HWND box = WaitForWindow(shown::kCompletionCaption, Id(), 0);
             UINT command = IDOK;
             if (box != nullptr) {
@@ -270,19 +343,22 @@ protected:
         EXPECT_EQ("0\n", ReadFile(done)) << "run-faults.sh did not carry out: " << request;
     }
 
-    // What the files of the medium take on T:, less what `earlier` there
-    // takes: each rounded up to T:'s cluster.
-    ULONGLONG ClustersOnT(const Files& files, const std::string& root) const {
+    static ULONGLONG ClusterOfT() {
         DWORD sectors = 0, bytes = 0, free = 0, total = 0;
         GetDiskFreeSpaceW(L"T:\\", &sectors, &bytes, &free, &total);
-        const ULONGLONG cluster = static_cast<ULONGLONG>(sectors) * bytes;
+        return static_cast<ULONGLONG>(sectors) * bytes;
+    }
+    // What `file` takes on T:, rounded up to T:'s cluster; nothing when it is not there.
+    static ULONGLONG ClustersOnT(const std::string& file) {
+        const ULONGLONG cluster = ClusterOfT();
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(Wide(file).c_str(), GetFileExInfoStandard, &data)) return 0;
+        return (data.nFileSizeLow + cluster - 1) / cluster * cluster;
+    }
+    // What the files `files` below `root` take on T:.
+    static ULONGLONG ClustersOnT(const Files& files, const std::string& root) {
         ULONGLONG sum = 0;
-        for (const std::string& file : files) {
-            WIN32_FILE_ATTRIBUTE_DATA data;
-            if (GetFileAttributesExW(Wide(root + "\\" + file).c_str(), GetFileExInfoStandard, &data)) {
-                sum += (data.nFileSizeLow + cluster - 1) / cluster * cluster;
-            }
-        }
+        for (const std::string& file : files) sum += ClustersOnT(root + "\\" + file);
         return sum;
     }
 
@@ -311,23 +387,31 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
     case Room::kSmall:
         Request("size 64k");
         break;
-    case Room::kOneClusterShort: {
-        DWORD sectors = 0, bytes = 0, free = 0, total = 0;
-        GetDiskFreeSpaceW(L"T:\\", &sectors, &bytes, &free, &total);
-        Request("size " + std::to_string(required - static_cast<ULONGLONG>(sectors) * bytes));
+    case Room::kOneClusterShort:
+        Request("size " + std::to_string(required - ClusterOfT()));
         break;
-    }
-    case Room::kJustEnoughBesideAnEarlierInstall: {
+    case Room::kJustEnoughBesideAnEarlierInstall:
+    case Room::kOneClusterShortBesideAnEarlierInstall: {
         // The earlier installation had every file, its big one a third of today's.
         Request("size 1m");
         for (const std::string& file : kCopyOrder) {
             WriteFile(destination + "\\" + file, file == "data\\big.bin" ? std::string(kBigSize / 3, 'e') : "e");
         }
         const ULONGLONG used = ClustersOnT(kCopyOrder, destination);
-        // What it holds now and what the install adds: nothing to spare.
-        Request("size " + std::to_string(required));
-        EXPECT_EQ(required - used, Available("T:\\")) << "T: is not sized as the row needs";
-        return "";
+        // A new file is written beside the one it replaces, which goes only
+        // once the new one is whole: the install takes most at the end of
+        // some file's copy. What it holds now and that: nothing to spare.
+        ULONGLONG taken = 0, most = 0;
+        for (const std::string& file : kCopyOrder) {
+            const ULONGLONG added = ClustersOnT(medium + "\\" + file);
+            most = std::max(most, taken + added);
+            taken = taken + added - ClustersOnT(destination + "\\" + file);
+        }
+        EXPECT_GT(most, required - used) << "no file's copy takes more than the whole install adds";
+        const ULONGLONG room = most - (fault.room == Room::kJustEnoughBesideAnEarlierInstall ? 0 : ClusterOfT());
+        Request("size " + std::to_string(used + room));
+        EXPECT_EQ(room, Available("T:\\")) << "T: is not sized as the row needs";
+        return room == most ? "" : shown::NoRoom("T:\\", ByteSize(most), ByteSize(room));
     }
     }
     return shown::NoRoom("T:\\", ByteSize(required), ByteSize(Available("T:\\")));
@@ -363,7 +447,14 @@ void FaultTest::Check(const Fault& fault, bool retry) {
             ASSERT_TRUE(running->Started()) << running->Failure();
         }
     }
-    if (fault.room == Room::kJustEnoughBesideAnEarlierInstall) expectedFiles = copied;
+    // Every file is there, the earlier one or the new one.
+    const bool beside = fault.room == Room::kJustEnoughBesideAnEarlierInstall ||
+                        fault.room == Room::kOneClusterShortBesideAnEarlierInstall;
+    std::map<std::string, std::string> earlierBefore;
+    if (beside) {
+        expectedFiles = kCopyOrder;
+        Snapshot(destination, {}, earlierBefore);
+    }
     std::sort(expectedFiles.begin(), expectedFiles.end());
 
     std::string box;
@@ -423,8 +514,19 @@ void FaultTest::Check(const Fault& fault, bool retry) {
         }
         return IDRETRY;
     };
-    ASSERT_TRUE(installer.WaitForEnd(kRunBoundMs, answer, errors, completion))
+    WindowWatch watch;
+    const auto meanwhile = [&] {
+        if (fault.watched) watch.Look(installer.dialog, switches + ".waiting");
+    };
+    ASSERT_TRUE(installer.WaitForEnd(kRunBoundMs, answer, errors, completion, meanwhile))
         << "HD.EXE had not ended " << kRunBoundMs << " ms after \"Извлечь\"";
+    if (fault.watched) {
+        EXPECT_EQ(0, watch.unanswered) << "messages not answered within 1 s, of " << watch.looks;
+        EXPECT_EQ(0, watch.hung) << "looks at which Windows counted the window as hung, of " << watch.looks;
+        // 10 s at four looks a second.
+        EXPECT_GE(watch.whileTheDiscWaited, 30) << "the window was not watched while the disc waited";
+        EXPECT_EQ("minimised restored moved", watch.handled);
+    }
     EXPECT_EQ(1u, installer.ExitCode());
     const std::string stillRunning = job.WaitUntilEmpty(kStartedProgramBoundMs);
     ASSERT_EQ("", stillRunning) << "still running " << kStartedProgramBoundMs << " ms after HD.EXE ended";
@@ -448,7 +550,13 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     // destination the install was refused for, not even created.
     EXPECT_EQ(expectedFiles, ListFiles(destination));
     if (fault.box == Box::kRoom && !retry) {
-        EXPECT_FALSE(Exists(destination)) << destination << " was created";
+        if (beside) {
+            std::map<std::string, std::string> earlierAfter;
+            Snapshot(destination, {}, earlierAfter);
+            EXPECT_EQ(earlierBefore, earlierAfter) << "the earlier installation was changed";
+        } else {
+            EXPECT_FALSE(Exists(destination)) << destination << " was created";
+        }
     }
     for (const std::string& file : copied) {
         EXPECT_TRUE(ReadFile(destination + "\\" + file) == ReadFile(medium + "\\" + file)) << file << " differs";
@@ -495,6 +603,104 @@ TEST_F(FaultTest, EveryFaultIsAskedAboutAndEndsAsTheUserAnswers) {
             Check(fault, retry);
         }
     }
+}
+
+// Ended from Task Manager, or by a power cut, while a read of the disc
+// waits half-way through a file: whatever is under a file's own name is the
+// earlier file or the whole new one, and the next install into the same
+// folder completes and leaves nothing of the one that was ended.
+TEST_F(FaultTest, AnInstallerEndedInTheMiddleOfAFileLeavesNoPartialFile) {
+    const std::string destination = scene.scratch / "ZelOr";
+    RemoveTree(destination);
+    const std::string earlier = PutEarlier(destination, "data\\big.bin");
+    const std::string waiting = switches + ".waiting";
+    DeleteFileW(Wide(scene.startRecord).c_str());
+    Switch("row ended", "");
+    {
+        Job job;
+        Installer installer("X:\\", &job);
+        ASSERT_NE(nullptr, installer.dialog) << "the dialog did not appear within " << WindowTimeout() << " ms";
+        Switch("row ended", "slow data/big.bin 131072 10");
+        SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(destination).c_str()));
+        PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
+        for (int i = 0; i < 1500 && !Exists(waiting); ++i) Sleep(20);
+        ASSERT_TRUE(Exists(waiting)) << "the read of data\\big.bin never waited";
+        Sleep(500);  // well inside the wait, 128 KB of the new file written
+        ASSERT_TRUE(TerminateProcess(installer.Handle(), 9)) << GetLastError();
+        EXPECT_EQ(9u, installer.ExitCode());
+    }
+    Switch("row ended: the installer is gone", "");  // ends the wait
+
+    // What the user finds: the files copied before, the earlier one, and the
+    // temporary copy of the file that was being written.
+    EXPECT_EQ((Files{"data\\a.txt", "data\\b.txt", "data\\big.bin", "data\\~hdcopy.tmp"}), ListFiles(destination));
+    EXPECT_TRUE(earlier == ReadFile(destination + "\\data\\big.bin")) << "the earlier data\\big.bin was changed";
+    for (const char* file : {"data\\a.txt", "data\\b.txt"}) {
+        EXPECT_TRUE(ReadFile(destination + "\\" + file) == ReadFile(medium + "\\" + file)) << file << " differs";
+    }
+
+    Job job;
+    HookedInstaller installer(job);
+    ASSERT_NE(nullptr, installer.dialog) << "the next HD.EXE showed no dialog";
+    SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(destination).c_str()));
+    PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
+    Files errors;
+    std::string completion;
+    ASSERT_TRUE(installer.WaitForEnd(kRunBoundMs, [](const std::string&) { return IDCANCEL; }, errors, completion));
+    EXPECT_EQ(1u, installer.ExitCode());
+    EXPECT_EQ(Files{}, errors);
+    EXPECT_EQ(shown::kCompletion, completion);
+    Files expected = kCopyOrder;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, ListFiles(destination));
+    for (const std::string& file : kCopyOrder) {
+        EXPECT_TRUE(ReadFile(destination + "\\" + file) == ReadFile(medium + "\\" + file)) << file << " differs";
+    }
+    EXPECT_EQ(kStartRecordLines, scene.WaitForStartRecord(kStartedProgramBoundMs).size()) << scene.ReadStartRecord();
+}
+
+// Explorer, which starts the program for an elevated installer, hangs (as
+// it often does beside a busy optical drive) before the completion box is
+// answered. The installer gives it 15 s and ends with 1, without starting the
+// program itself: Explorer may still do it. The next installer is not held
+// up, and the program starts at most once.
+TEST_F(FaultTest, AHungExplorerHoldsTheInstallerUpFor15SecondsAtMost) {
+    const std::string destination = scene.scratch / "ZelOr";
+    RemoveTree(destination);
+    DeleteFileW(Wide(scene.startRecord).c_str());
+    Switch("row hung Explorer", "");
+    Job job;
+    Installer installer("X:\\", &job);
+    ASSERT_NE(nullptr, installer.dialog) << "the dialog did not appear within " << WindowTimeout() << " ms";
+    SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(destination).c_str()));
+    PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
+    HWND box = WaitForWindow(shown::kCompletionCaption, installer.Id(), kRunBoundMs);
+    ASSERT_NE(nullptr, box) << "no completion box";
+
+    Request("stop-explorer");
+    const DWORD start = GetTickCount();
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    const DWORD exitCode = installer.ExitCode(30000);
+    const DWORD took = GetTickCount() - start;
+    Request("resume-explorer");
+    EXPECT_EQ(1u, exitCode);
+    EXPECT_LE(took, 20000u) << "ms from the completion box to the installer's end";
+    EXPECT_GE(took, 15000u) << "ms: the installer did not wait for Explorer";
+
+    {
+        Installer next("X:\\", &job);
+        EXPECT_NE(nullptr, next.dialog) << "the next HD.EXE showed no dialog";
+        SendMessageW(next.Control(IDCANCEL), BM_CLICK, 0, 0);
+        EXPECT_EQ(2u, next.ExitCode());
+    }
+    // Resumed, Explorer may still carry out the start it was asked for.
+    scene.WaitForStartRecord(10000);
+    const std::vector<std::string> started = Lines(scene.ReadStartRecord());
+    EXPECT_LE(started.size(), kStartRecordLines) << "started more than once";
+    if (started.size() > 3) {
+        EXPECT_EQ("explorer.exe", BaseName(started[3])) << "the installer started it itself";
+    }
+    EXPECT_EQ(destination + "\\zel_or.exe", scene.ReadShortcut().target);
 }
 
 }  // namespace

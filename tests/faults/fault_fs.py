@@ -13,6 +13,10 @@ line (paths relative to BACKING, with forward slashes):
     eject N ERRNO               once N files were read to their end, every
                                 operation fails with ERRNO (EIO or ENODEV):
                                 the disc is gone
+    slow PATH OFFSET SECONDS    the first read of PATH from OFFSET on waits
+                                SECONDS, as a drive retrying a damaged sector,
+                                then succeeds; SWITCHES.waiting is there while
+                                it waits, and a change of SWITCHES ends the wait
 
 Each fault that fires is written to standard error, once per path.
 Runs in the foreground until unmounted.
@@ -20,6 +24,7 @@ Runs in the foreground until unmounted.
 import errno
 import os
 import sys
+import time
 
 import fusepy
 
@@ -34,6 +39,7 @@ class FaultFs(fusepy.Operations):
         self.scratch = {}  # path -> offset from which reads fail
         self.broken_listings = {}  # folder -> names listed before the error
         self.eject_after = None  # (files, errno)
+        self.slow = {}  # path -> (offset from which the first read waits, seconds)
         self.files_read = set()  # openings read to their end
         self.openings = {}  # handle -> which opening it is (handles are reused)
         self.ejected = False
@@ -41,16 +47,19 @@ class FaultFs(fusepy.Operations):
         self.next_handle = 1
         self.reported = set()
 
-    def reload(self):
+    def read_switches(self):
         try:
             with open(self.switches_path, encoding="utf-8") as f:
-                text = f.read()
+                return f.read()
         except FileNotFoundError:
-            text = ""
+            return ""
+
+    def reload(self):
+        text = self.read_switches()
         if text == self.switches_text:
             return
         self.switches_text = text
-        self.scratch, self.broken_listings, self.eject_after = {}, {}, None
+        self.scratch, self.broken_listings, self.eject_after, self.slow = {}, {}, None, {}
         self.files_read = set()
         self.ejected = False
         self.reported = set()
@@ -64,6 +73,8 @@ class FaultFs(fusepy.Operations):
                 self.broken_listings["/" + words[1].strip("/")] = int(words[2])
             elif words[0] == "eject":
                 self.eject_after = (int(words[1]), getattr(errno, words[2]))
+            elif words[0] == "slow":
+                self.slow["/" + words[1]] = (int(words[2]), float(words[3]))
             else:
                 raise ValueError("unknown switch: " + line)
 
@@ -137,8 +148,29 @@ class FaultFs(fusepy.Operations):
         self.next_handle += 1
         return handle
 
+    def wait(self, path, seconds):
+        """The drive's long read: nothing else is served meanwhile (one
+        thread), as a drive reads one thing at a time."""
+        print(f"fault_fs: slow read {path}: {seconds} s", file=sys.stderr, flush=True)
+        marker = self.switches_path + ".waiting"
+        with open(marker, "w", encoding="utf-8") as f:
+            f.write(path + "\n")
+        text, end = self.switches_text, time.monotonic() + seconds
+        while time.monotonic() < end and self.read_switches() == text:
+            time.sleep(0.05)
+        os.remove(marker)
+
     def read(self, path, size, offset, fh):
         self.check("read", path)
+        slow_from, seconds = self.slow.pop(path, (None, 0))
+        if slow_from is not None:
+            if offset >= slow_from:
+                self.wait(path, seconds)
+            elif offset + size > slow_from:
+                size = slow_from - offset  # the part before, then the wait on the next read
+                self.slow[path] = (slow_from, seconds)
+            else:
+                self.slow[path] = (slow_from, seconds)
         scratched_from = self.scratch.get(path)
         if scratched_from is not None and offset + size > scratched_from:
             if offset >= scratched_from:

@@ -8,8 +8,9 @@
 #   R:  state/earlier mounted read-only, made writable as the test asks
 # The test runs under Wine, which cannot mount: it writes one request a time
 # to state/records/request ("size BYTES" remounts T: with that size,
-# "writable" and "read-only" remount R:), which is carried out here, and
-# request.done then holds mount's exit code.
+# "writable" and "read-only" remount R:, "stop-explorer" and
+# "resume-explorer" stop and resume the prefix's desktop shell), which is
+# carried out here, and request.done then holds the command's exit code.
 # Usage: run-faults.sh BIN [driver arguments...]
 set -u
 bin=$(cd "$1" && pwd)
@@ -32,8 +33,19 @@ grep -qw fuse /proc/filesystems || modprobe fuse 2>/dev/null
 grep -qw fuse /proc/filesystems || not_run "the kernel offers no FUSE"
 /usr/bin/python3 -c 'import fusepy' 2>/dev/null || not_run "no python3-fusepy (tools/setup-machine.sh installs it)"
 
+# The prefix's Explorer processes: the desktop shell that the test makes hang.
+explorers() {
+  local pid prefix mine
+  mine=$(realpath "$WINEPREFIX")
+  for pid in $(pgrep -f 'explorer\.exe'); do
+    prefix=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^WINEPREFIX=//p')
+    [ -n "$prefix" ] && [ "$(realpath "$prefix" 2>/dev/null)" = "$mine" ] && echo "$pid"
+  done
+}
+
 cleanup() {
   [ -n "${server:-}" ] && kill "$server" 2>/dev/null
+  explorers | xargs -r kill -CONT
   for m in "$state/cd" "$state/full" "$state/readonly"; do
     mountpoint -q "$m" && { umount "$m" 2>/dev/null || umount -l "$m"; }
   done
@@ -66,6 +78,8 @@ serve_requests() {
         size) mount -o "remount,size=$size" "$state/full" ;;
         writable) mount -o remount,bind,rw "$state/readonly" ;;
         read-only) mount -o remount,bind,ro "$state/readonly" ;;
+        stop-explorer) [ -n "$(explorers)" ] && explorers | xargs kill -STOP ;;
+        resume-explorer) explorers | xargs -r kill -CONT ;;
         *) false ;;
       esac
       echo $? >"$request.tmp"
