@@ -1,5 +1,5 @@
 // Times CopyTree, and with an HD.EXE given the whole install, against a bare
-// CopyFileA walker and walkers that add the installer's required steps, on
+// CopyFileW walker and walkers that add the installer's required steps, on
 // generated media: many small files, a few large ones, and 100 MB in 500.
 // Runs rotate between the copiers; each copies into a folder of its own, and
 // the folders are removed after the timing.
@@ -24,7 +24,6 @@ namespace {
 class SilentView : public InstallerView {
 public:
     void AppendLogText(const wchar_t*) override {}
-    void PumpOneMessage() override {}
     void SetDestinationReadOnly() override {}
     void DisableButton(int) override {}
     void ClearLog() override {}
@@ -41,8 +40,8 @@ struct Steps {
                    // check that the copy has the size the listing gave (a scratched
                    // disc can give a short copy reported as whole) and clear the
                    // attributes the file brought along (files from a CD arrive read-only)
-    bool pump;     // look at the message queue once per listing entry, as the
-                   // installer's copy does to keep its window painted
+    bool rename;   // copy under a temporary name and rename it over the target once
+                   // whole, so that no file is ever half-written under its own name
 };
 
 void PumpOne() {
@@ -74,16 +73,17 @@ bool BareCopy(const std::wstring& source, const std::wstring& destination, Steps
                         SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
                     }
                 }
-                ok = CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+                const std::wstring written = steps.rename ? destination + L"\\~hdcopy.tmp" : to;
+                ok = CopyFileW(from.c_str(), written.c_str(), FALSE) != 0;
                 if (ok && steps.perFile) {
                     WIN32_FILE_ATTRIBUTE_DATA copy;
-                    ok = GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &copy) &&
+                    ok = GetFileAttributesExW(written.c_str(), GetFileExInfoStandard, &copy) &&
                          copy.nFileSizeLow == entry.nFileSizeLow && copy.nFileSizeHigh == entry.nFileSizeHigh;
-                    SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+                    SetFileAttributesW(written.c_str(), FILE_ATTRIBUTE_NORMAL);
                 }
+                if (ok && steps.rename) ok = MoveFileExW(written.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
             }
         }
-        if (steps.pump) PumpOne();
     } while (ok && FindNextFileW(listing, &entry));
     FindClose(listing);
     return ok;
@@ -111,29 +111,31 @@ void MakeMedium(const std::string& root, int folders, int filesPerFolder, DWORD 
     }
 }
 
-// Runs three copiers `rounds` times, in an order that rotates so none always
-// meets a cold cache, each run into a folder of its own that nothing has been
-// deleted from (on ext4, creating files right after thousands were deleted is
-// slower, and the cost would fall on whoever came next). `time(copier, into)`
-// copies and returns seconds. Returns the three medians.
+// Runs `copiers` copiers `rounds` times, in an order that rotates so none
+// always meets a cold cache, each run into a folder of its own that nothing
+// has been deleted from (on ext4, creating files right after thousands were
+// deleted is slower, and the cost would fall on whoever came next).
+// `time(copier, into)` copies and returns seconds. Returns the medians.
 template <typename Time>
-std::vector<double> Race(int rounds, const std::string& destination, Time time) {
-    std::vector<double> times[3];
+std::vector<double> Race(int copiers, int rounds, const std::string& destination, Time time) {
+    std::vector<std::vector<double>> times(copiers);
     auto into = [&](int round, int copier) {
         return destination + "-" + std::to_string(round) + "-" + std::to_string(copier);
     };
     for (int round = 0; round < rounds; ++round) {
-        for (int turn = 0; turn < 3; ++turn) {
-            const int copier = (turn + round) % 3;
+        for (int turn = 0; turn < copiers; ++turn) {
+            const int copier = (turn + round) % copiers;
             const double seconds = time(copier, into(round, copier));
             if (seconds < 0) std::printf("  copy failed (copier %d)\n", copier);
             times[copier].push_back(seconds);
         }
     }
-    for (int round = 0; round < rounds; ++round) {
-        for (int copier = 0; copier < 3; ++copier) RemoveTree(into(round, copier));
+    std::vector<double> medians;
+    for (int copier = 0; copier < copiers; ++copier) {
+        for (int round = 0; round < rounds; ++round) RemoveTree(into(round, copier));
+        medians.push_back(Median(times[copier]));
     }
-    return {Median(times[0]), Median(times[1]), Median(times[2])};
+    return medians;
 }
 
 // Seconds `copy` took, or -1 when it reports failure.
@@ -149,16 +151,17 @@ double TimeWalker(const std::string& source, const std::string& destination, Ste
     return Timed([&] { return BareCopy(Wide(source), Wide(destination), steps); });
 }
 
-// CopyTree with a view that does nothing, against the bare walker and the
-// walker with the installer's steps for each file.
+// CopyTree with a view that does nothing, against the bare walker, the
+// walker with the installer's steps for each file, and that walker without
+// the rename, whose cost is the difference.
 void Measure(const char* name, const std::string& source, const std::string& destination, int rounds) {
-    const std::vector<double> m = Race(rounds, destination, [&](int copier, const std::string& into) {
-        if (copier != 0) return TimeWalker(source, into, {copier == 2, false});
+    const std::vector<double> m = Race(4, rounds, destination, [&](int copier, const std::string& into) {
+        if (copier != 0) return TimeWalker(source, into, {copier >= 2, copier == 2});
         SilentView view;
         return Timed([&] { return CopyTree(view, Wide(source).c_str(), Wide(into).c_str()); });
     });
-    std::printf("%-28s %9.3f s %9.3f s %9.3f s %7.3f %7.3f\n", name, m[0], m[1], m[2], m[0] / m[1],
-                m[0] / m[2]);
+    std::printf("%-28s %9.3f s %9.3f s %9.3f s %7.3f %7.3f %9.3f s\n", name, m[0], m[1], m[2], m[0] / m[1],
+                m[0] / m[2], m[2] - m[3]);
 }
 
 // The whole install as a user meets it: HD.EXE placed at the top of the
@@ -188,14 +191,14 @@ double TimeInstaller(const std::string& installer, const std::string& medium, co
     return seconds;
 }
 
-// The walker with the installer's required steps, in a process that shows a
-// window of the dialog's size, so that its queue checks cost what the
-// installer's do (an idle check also flushes the process's window surfaces).
-double TimeRequiredSteps(const std::string& source, const std::string& destination) {
+// The walker with the installer's required steps (with the rename or
+// without it), in a process that shows a window of the dialog's size, as the
+// installer's does while it copies.
+double TimeRequiredSteps(const std::string& source, const std::string& destination, bool rename) {
     HWND window = CreateWindowW(L"STATIC", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 420, 250,
                                 nullptr, nullptr, nullptr, nullptr);
     for (int i = 0; i < 1000 && GetQueueStatus(QS_ALLINPUT) != 0; ++i) PumpOne();  // shown and painted
-    const double seconds = TimeWalker(source, destination, {true, true});
+    const double seconds = TimeWalker(source, destination, {true, rename});
     DestroyWindow(window);
     return seconds;
 }
@@ -203,35 +206,29 @@ double TimeRequiredSteps(const std::string& source, const std::string& destinati
 // Returns the HD.EXE median.
 double MeasureInstaller(const char* name, const std::string& installer, const std::string& source,
                         const std::string& destination, int rounds) {
-    const std::vector<double> m = Race(rounds, destination, [&](int copier, const std::string& into) {
+    const std::vector<double> m = Race(4, rounds, destination, [&](int copier, const std::string& into) {
         return copier == 0   ? TimeInstaller(installer, source, into)
                : copier == 1 ? TimeWalker(source, into, {false, false})
-                             : TimeRequiredSteps(source, into);
+                             : TimeRequiredSteps(source, into, copier == 2);
     });
     std::printf("whole install of %s, dialog visible, press to completion box, median of %d:\n"
                 "  HD.EXE %.3f s; bare walker %.3f s (ratio %.3f); walker with the required steps\n"
-                "  (a look at what it replaces, the size check and attributes for each file, a queue check per listing entry)\n"
-                "  %.3f s (ratio %.3f)\n",
-                name, rounds, m[0], m[1], m[0] / m[1], m[2], m[0] / m[2]);
+                "  (a look at what it replaces, the size check, attributes and the rename for each file)\n"
+                "  %.3f s (ratio %.3f), of which the rename %.3f s\n",
+                name, rounds, m[0], m[1], m[0] / m[1], m[2], m[0] / m[2], m[2] - m[3]);
     return m[0];
 }
-
-// A view that lets window messages through as the dialog's does.
-class PumpingView : public SilentView {
-public:
-    void PumpOneMessage() override { PumpOne(); }
-};
 
 // The installer's room check before its copy, one walk of the source, into a
 // destination that does not exist yet and into one that holds the whole
 // tree (a reinstall: one more look for each file), against the whole install;
-// in a process that shows a window, with the walk's pumps.
+// in a process that shows a window.
 void MeasureRoomCheck(const std::string& source, const std::string& destination, double install, int rounds) {
     std::vector<double> fresh, again;
     HWND window = CreateWindowW(L"STATIC", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 420, 250, nullptr,
                                 nullptr, nullptr, nullptr);
     for (int i = 0; i < 1000 && GetQueueStatus(QS_ALLINPUT) != 0; ++i) PumpOne();  // shown and painted
-    PumpingView view;
+    SilentView view;
     RemoveTree(destination);
     for (int round = 0; round < rounds; ++round) {
         fresh.push_back(Timed([&] { return EnsureRoom(view, Wide(source).c_str(), Wide(destination).c_str()); }));
@@ -259,8 +256,8 @@ int main(int argc, char** argv) {
     MakeFolders(root);
 
     std::printf("medians of %d alternating runs\n", rounds);
-    std::printf("%-28s %11s %11s %11s %7s %7s\n", "medium", "CopyTree", "bare", "file steps",
-                "/bare", "/steps");
+    std::printf("%-28s %11s %11s %11s %7s %7s %11s\n", "medium", "CopyTree", "bare", "file steps",
+                "/bare", "/steps", "rename");
     MakeMedium(root + "\\small", 50, 100, 4096);
     Measure("5,000 x 4 KB in 50 folders", root + "\\small", root + "\\out", rounds);
     if (argc > 2) {
