@@ -19,7 +19,8 @@ Runs in the foreground until unmounted.
 
 With --pace, reads take the time a CD drive takes (see PacedDrive): BACKING
 holds the disc's files, LAYOUT says where each lies on the disc (make-medium.py
---layout), and STATS is rewritten whenever a file is closed with what the drive did.
+--layout), and STATS is rewritten with what the drive did at every seek and
+whenever a file is closed.
 Names and attributes are then cached by the kernel, as a system caches a
 disc's folders, so that only reads reach the drive; faults switched on reach
 reads at once, lookups once the caches expire.
@@ -261,7 +262,10 @@ class PacedFs(FaultFs):
 
     def read(self, path, size, offset, fh):
         data = super().read(path, size, offset, fh)
+        seeks = self.drive.seeks
         done = self.drive.charge(path, offset, len(data), self.entered)
+        if self.drive.seeks != seeks:  # the count is up to date whenever a reader looks
+            self.write_stats()
         delay = done - time.monotonic()
         if delay > 0:
             time.sleep(delay)
@@ -272,6 +276,9 @@ class PacedFs(FaultFs):
 
     def release(self, path, fh):
         super().release(path, fh)
+        self.write_stats()
+
+    def write_stats(self):
         with open(self.stats + ".new", "w") as f:
             f.write(self.drive.report())
         os.replace(self.stats + ".new", self.stats)

@@ -26,7 +26,7 @@ not_run() {
   echo "$1" >"$notes/hd_faults"
   exit 77
 }
-why=$("$root/tools/fuse-ready" "the faults") || not_run "$why"
+why=$("$root/tools/fuse-ready" "the faults need mounts") || not_run "$why"
 
 cleanup() {
   [ -n "${server:-}" ] && kill "$server" 2>/dev/null
