@@ -1,12 +1,15 @@
 // Times CopyTree, and with an HD.EXE given the whole install, against a bare
 // CopyFileW walker and walkers that add the installer's required steps, on
 // generated media: many small files, a few large ones, and 100 MB in 500.
+// With --paced, the whole install from a disc at a CD drive's pace instead,
+// against the bare walker and the drive's one sweep.
 // Runs rotate between the copiers; each copies into a folder of its own, and
 // the folders are removed after the timing.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -42,7 +45,16 @@ struct Steps {
                    // attributes the file brought along (files from a CD arrive read-only)
     bool rename;   // copy under a temporary name and rename it over the target once
                    // whole, so that no file is ever half-written under its own name
+    bool startUp;  // copy the medium's own start-up files too, which the installer
+                   // leaves out (on a disc they lie after the files it copies)
 };
+
+bool IsStartUpFile(const wchar_t* name) {
+    for (const wchar_t* startUp : {L"autorun.inf", L"start.exe", L"hd.exe"}) {
+        if (_wcsicmp(name, startUp) == 0) return true;
+    }
+    return false;
+}
 
 void PumpOne() {
     MSG message;
@@ -66,7 +78,7 @@ bool BareCopy(const std::wstring& source, const std::wstring& destination, Steps
             const std::wstring from = source + L"\\" + name, to = destination + L"\\" + name;
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 ok = BareCopy(from, to, steps);
-            } else {
+            } else if (steps.startUp || !IsStartUpFile(entry.cFileName)) {
                 if (steps.perFile) {
                     const DWORD there = GetFileAttributesW(to.c_str());
                     if (there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_READONLY)) {
@@ -111,13 +123,14 @@ void MakeMedium(const std::string& root, int folders, int filesPerFolder, DWORD 
     }
 }
 
-// Runs `copiers` copiers `rounds` times, in an order that rotates so none
-// always meets a cold cache, each run into a folder of its own that nothing
-// has been deleted from (on ext4, creating files right after thousands were
-// deleted is slower, and the cost would fall on whoever came next).
-// `time(copier, into)` copies and returns seconds. Returns the medians.
+// Runs `copiers` copiers (three unless given) `rounds` times, in an order
+// that rotates so none always meets a cold cache, each run into a folder of
+// its own that nothing has been deleted from (on ext4, creating files right
+// after thousands were deleted is slower, and the cost would fall on whoever
+// came next). `time(copier, into)` copies and returns seconds. Returns the
+// medians, one a copier.
 template <typename Time>
-std::vector<double> Race(int copiers, int rounds, const std::string& destination, Time time) {
+std::vector<double> Race(int rounds, const std::string& destination, Time time, int copiers = 3) {
     std::vector<std::vector<double>> times(copiers);
     auto into = [&](int round, int copier) {
         return destination + "-" + std::to_string(round) + "-" + std::to_string(copier);
@@ -130,11 +143,11 @@ std::vector<double> Race(int copiers, int rounds, const std::string& destination
             times[copier].push_back(seconds);
         }
     }
-    std::vector<double> medians;
-    for (int copier = 0; copier < copiers; ++copier) {
-        for (int round = 0; round < rounds; ++round) RemoveTree(into(round, copier));
-        medians.push_back(Median(times[copier]));
+    for (int round = 0; round < rounds; ++round) {
+        for (int copier = 0; copier < copiers; ++copier) RemoveTree(into(round, copier));
     }
+    std::vector<double> medians;
+    for (const std::vector<double>& copier : times) medians.push_back(Median(copier));
     return medians;
 }
 
@@ -155,39 +168,48 @@ double TimeWalker(const std::string& source, const std::string& destination, Ste
 // walker with the installer's steps for each file, and that walker without
 // the rename, whose cost is the difference.
 void Measure(const char* name, const std::string& source, const std::string& destination, int rounds) {
-    const std::vector<double> m = Race(4, rounds, destination, [&](int copier, const std::string& into) {
-        if (copier != 0) return TimeWalker(source, into, {copier >= 2, copier == 2});
+    const std::vector<double> m = Race(rounds, destination, [&](int copier, const std::string& into) {
+        if (copier != 0) return TimeWalker(source, into, {copier >= 2, copier == 2, true});
         SilentView view;
         return Timed([&] { return CopyTree(view, Wide(source).c_str(), Wide(into).c_str()); });
-    });
+    }, 4);
     std::printf("%-28s %9.3f s %9.3f s %9.3f s %7.3f %7.3f %9.3f s\n", name, m[0], m[1], m[2], m[0] / m[1],
                 m[0] / m[2], m[2] - m[3]);
 }
 
-// The whole install as a user meets it: HD.EXE placed at the top of the
-// medium, its destination typed, "Извлечь" pressed; timed from the press to
-// the completion box on screen. Returns seconds, or -1.
+// The whole install as a user meets it: `program` (HD.EXE at the top of a
+// medium) started in `folder`, its destination typed, "Извлечь" pressed; timed
+// from the press to the completion box on screen. `pressed` is called just
+// before the press, `done` once the box is there. Returns seconds, or -1.
+template <typename Pressed, typename Done>
+double TimeInstall(const std::string& program, const char* folder, const std::string& destination, Pressed pressed,
+                   Done done) {
+    double seconds = -1;
+    const StartedProcess process(program, "", folder);
+    // Looked for every millisecond: the box's appearance ends the timing.
+    const DWORD timeout = 120000, pollMs = 1;
+    HWND dialog = process.Started() ? WaitForWindow(shown::kCaption, process.Id(), timeout, pollMs) : nullptr;
+    if (dialog != nullptr) {
+        SetDlgItemTextW(dialog, 1000, Wide(destination).c_str());
+        pressed();
+        const LARGE_INTEGER start = Now();
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        if (HWND box = WaitForWindow(shown::kCompletionCaption, process.Id(), timeout, pollMs)) {
+            seconds = SecondsSince(start);
+            done();
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+    }
+    process.ExitCode(30000);
+    return seconds;
+}
+
+// The same with `installer` placed at the top of `medium` for the run.
 double TimeInstaller(const std::string& installer, const std::string& medium, const std::string& destination) {
     const std::string copy = medium + "\\HD.EXE";
     CopyOneFile(installer, copy);
-    double seconds = -1;
-    {
-        const StartedProcess process(copy, "", nullptr);
-        // Looked for every millisecond: the box's appearance ends the timing.
-        const DWORD timeout = 120000, pollMs = 1;
-        HWND dialog = process.Started() ? WaitForWindow(shown::kCaption, process.Id(), timeout, pollMs) : nullptr;
-        if (dialog != nullptr) {
-            SetDlgItemTextW(dialog, 1000, Wide(destination).c_str());
-            const LARGE_INTEGER start = Now();
-            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-            if (HWND box = WaitForWindow(shown::kCompletionCaption, process.Id(), timeout, pollMs)) {
-                seconds = SecondsSince(start);
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
-            }
-        }
-        process.ExitCode(30000);  // its end, before its copy on the medium goes
-    }
-    DeleteFileW(Wide(copy).c_str());
+    const double seconds = TimeInstall(copy, nullptr, destination, [] {}, [] {});
+    DeleteFileW(Wide(copy).c_str());  // after its end
     return seconds;
 }
 
@@ -198,7 +220,7 @@ double TimeRequiredSteps(const std::string& source, const std::string& destinati
     HWND window = CreateWindowW(L"STATIC", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 420, 250,
                                 nullptr, nullptr, nullptr, nullptr);
     for (int i = 0; i < 1000 && GetQueueStatus(QS_ALLINPUT) != 0; ++i) PumpOne();  // shown and painted
-    const double seconds = TimeWalker(source, destination, {true, rename});
+    const double seconds = TimeWalker(source, destination, {true, rename, true});
     DestroyWindow(window);
     return seconds;
 }
@@ -206,11 +228,11 @@ double TimeRequiredSteps(const std::string& source, const std::string& destinati
 // Returns the HD.EXE median.
 double MeasureInstaller(const char* name, const std::string& installer, const std::string& source,
                         const std::string& destination, int rounds) {
-    const std::vector<double> m = Race(4, rounds, destination, [&](int copier, const std::string& into) {
+    const std::vector<double> m = Race(rounds, destination, [&](int copier, const std::string& into) {
         return copier == 0   ? TimeInstaller(installer, source, into)
-               : copier == 1 ? TimeWalker(source, into, {false, false})
+               : copier == 1 ? TimeWalker(source, into, {false, false, true})
                              : TimeRequiredSteps(source, into, copier == 2);
-    });
+    }, 4);
     std::printf("whole install of %s, dialog visible, press to completion box, median of %d:\n"
                 "  HD.EXE %.3f s; bare walker %.3f s (ratio %.3f); walker with the required steps\n"
                 "  (a look at what it replaces, the size check, attributes and the rename for each file)\n"
@@ -244,14 +266,77 @@ void MeasureRoomCheck(const std::string& source, const std::string& destination,
                 rounds, Median(fresh), 100 * Median(fresh) / install, Median(again), 100 * Median(again) / install);
 }
 
+// What the paced medium's drive has done so far (tests/faults/fault_fs.py
+// rewrites the file as each file is closed): its rate in bytes a second, the
+// cost of a seek, and how many seeks it made.
+struct Drive {
+    double rate = 0, seek = 0;
+    long seeks = -1;
+};
+
+Drive ReadDrive(const std::string& stats) {
+    Drive drive;
+    std::sscanf(ReadFile(stats).c_str(), "reads %*d bytes %*d seeks %ld busy %*f rate %lf seek %lf", &drive.seeks,
+                &drive.rate, &drive.seek);
+    return drive;
+}
+
+unsigned long long TreeBytes(const std::string& root) {
+    unsigned long long bytes = 0;
+    for (const std::string& file : ListFiles(root)) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExW(Wide(root + "\\" + file).c_str(), GetFileExInfoStandard, &data)) {
+            bytes += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        }
+    }
+    return bytes;
+}
+
+// The whole install from a disc served at a CD drive's pace at `disc` (a
+// drive's root: tools/bench-paced lays it out and maps it), HD.EXE from the
+// disc's root, against the bare walker from the same disc and the drive's
+// one sweep: the bytes the installer copied, read at the drive's rate with
+// the one seek to the first of them. Median of 3, in turns; the seeks are the
+// drive's from the press to the box.
+void MeasurePaced(const std::string& disc, const std::string& stats, const std::string& destination) {
+    const int rounds = 3;
+    std::vector<double> sweeps, seeks;
+    const std::vector<double> m = Race(rounds, destination, [&](int copier, const std::string& into) {
+        if (copier == 1) return TimeWalker(disc, into, {false, false, false});
+        long before = -1, after = -1;
+        const double seconds = TimeInstall(
+            disc + "HD.EXE", disc.c_str(), into, [&] { before = ReadDrive(stats).seeks; },
+            [&] { after = ReadDrive(stats).seeks; });
+        const Drive drive = ReadDrive(stats);
+        if (seconds >= 0 && drive.rate > 0) {
+            sweeps.push_back(double(TreeBytes(into)) / drive.rate + drive.seek);
+            seeks.push_back(double(after - before));
+        }
+        return seconds;
+    }, 2);
+    if (sweeps.empty()) {
+        std::printf("whole install from a disc at a CD drive's pace: HD.EXE did not complete from %s\n", disc.c_str());
+        return;
+    }
+    const double sweep = Median(sweeps);
+    std::printf("whole install from a disc at a CD drive's pace, press to completion box, median of %d: HD.EXE %.3f s "
+                "(%.0f seeks); bare walker %.3f s (ratio %.3f); one sweep %.3f s (ratio %.3f)\n",
+                rounds, m[0], Median(seeks), m[1], m[0] / m[1], sweep, m[0] / sweep);
+}
+
 }  // namespace
 
 // Arguments: rounds, and optionally HD.EXE to time the whole install with
-// (median of 3 whatever the rounds: each run shows the dialog).
+// (median of 3 whatever the rounds: each run shows the dialog). Or --paced,
+// the paced disc's root (such as P:\) and its drive's record.
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
+    if (argc == 4 && std::string(argv[1]) == "--paced") {
+        MeasurePaced(argv[2], argv[3], Narrow(temp) + "hd-bench-paced");
+        return 0;
+    }
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const std::string root = Narrow(temp) + "hd-bench";
     MakeFolders(root);
 

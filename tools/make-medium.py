@@ -7,6 +7,13 @@ that Joliet or Windows would change, paths too deep for the installer.
 
 Usage: make-medium.py --installer HD.EXE --out IMAGE [--product DIR] [--label LABEL]
          [--sign-cert CERT.pem --sign-key KEY.pem | --sign-pfx FILE.pfx] [--sign-timestamp URL]
+         [--layout FILE]
+
+Layout: the files' data lie on the disc in the order the installer reads
+them on Windows, so that a drive reads the install in one sweep, without a
+seek between files; the medium's own start-up files come after them. The
+script checks the finished image for it. --layout writes where each file lies,
+one line a file: its first sector, its size and its Joliet path.
 
 Without --product, the product is the sample medium (sample/medium) with the
 sample zel_or.exe built beside HD.EXE.
@@ -141,15 +148,81 @@ def check_label(label):
         raise Refused(f'volume label {label!r}: use 1 to 32 of A-Z, 0-9 and _')
 
 
+def find_in_image(image, *action):
+    """xorriso's -find over the image's Joliet tree, the tree Windows reads
+    (isoinfo -j knows only single-byte charsets): its lines, in UTF-8 as it
+    wrote them. It prints each path shell-quoted, one a line: no name that got
+    this far holds a line break."""
+    return subprocess.run(['xorriso', '-no_rc', '-report_about', 'FAILURE', '-abort_on', 'FAILURE',
+                           '-local_charset', 'UTF-8', '-read_fs', 'norock', '-indev', image, '-find', '/', *action],
+                          capture_output=True, check=True).stdout.decode('utf-8', errors='surrogateescape').splitlines()
+
+
 def joliet_files(image):
     """The image's files and folders as Windows shows them: the Joliet tree's paths."""
-    # xorriso reads the tree (isoinfo -j knows only single-byte charsets),
-    # without Rock Ridge, in UTF-8 as it wrote it. It prints each path
-    # shell-quoted, one a line: no name that got this far holds a line break.
-    listing = subprocess.run(['xorriso', '-no_rc', '-report_about', 'FAILURE', '-abort_on', 'FAILURE',
-                              '-local_charset', 'UTF-8', '-read_fs', 'norock', '-indev', image, '-find', '/'],
-                             capture_output=True, check=True).stdout.decode('utf-8', errors='surrogateescape')
-    return {shlex.split(line)[0].lstrip('/') for line in listing.splitlines() if line.strip()} - {''}
+    return {shlex.split(line)[0].lstrip('/') for line in find_in_image(image) if line.strip()} - {''}
+
+
+def data_layout(image):
+    """Where each file's data lies on the disc: Joliet path -> (first sector, size)."""
+    layout = {}
+    # "File data lba:  0 ,      70 ,      49 ,   100000 , '/Video/Intro.avi'":
+    # extent, first sector, sectors, bytes, path.
+    for line in find_in_image(image, '-exec', 'report_lba'):
+        if line.startswith('File data lba:'):
+            _, start, _, size, path = line.split(':', 1)[1].split(',', 4)
+            path = shlex.split(path)[0].lstrip('/')
+            first, total = layout.get(path, (int(start), 0))  # a file of several extents
+            layout[path] = (min(first, int(start)), total + int(size))
+    return layout
+
+
+def windows_listing_key(name):
+    """Where Windows lists a name in its Joliet folder: a CD's file system
+    gives the folder's records in the order they have on the disc, which the
+    mastering library sorts by their UCS-2 code units, upper case before
+    lower ("Video" before "data", "Карты" before "архив"). Wine sorts a
+    listing itself, case-insensitively, and so reads such a disc in another
+    order."""
+    return name.encode('utf-16-be')
+
+
+def copy_order(root):
+    """The files below `root` in the order the installer copies them from the
+    disc on Windows: each folder's entries as Windows lists them, a folder
+    walked where it is listed, the medium's start-up files left out."""
+    order = []
+
+    def walk(relative):
+        for name in sorted(os.listdir(os.path.join(root, relative)), key=windows_listing_key):
+            path = relative + name
+            if os.path.isdir(os.path.join(root, path)):
+                walk(path + '/')
+            elif name.lower() not in EXCLUDED:
+                order.append(path)
+    walk('')
+    return order
+
+
+def sort_weights(files, commands):
+    """Writes xorriso commands that give `files`, in order, falling weights:
+    the higher a file's weight, the lower its sectors. Every other file keeps
+    weight 0 and comes after them. Paths go in double quotes, which no name
+    on the disc holds (check_product refuses it)."""
+    with open(commands, 'w', encoding='utf-8') as out:
+        out.write('-iso_rr_pattern off\n')
+        for rank, path in enumerate(files):
+            out.write(f'-find "/{path}" -exec sort_weight {len(files) - rank} --\n')
+
+
+def check_layout(order, layout):
+    """The files of `order` lie on the disc in that order: the drive reads
+    the install without a seek between files. Empty files hold no sectors."""
+    placed = [(layout[path][0], path) for path in order if layout.get(path, (0, 0))[1] > 0]
+    for (first, before), (second, after) in zip(placed, placed[1:]):
+        if second <= first:
+            raise Refused(f'xorriso did not lay the disc out in the order the installer reads it: {after} '
+                          f'(sector {second}) lies before {before} (sector {first}), which is read first')
 
 
 def run_tool(command, password=None, stdin=b''):
@@ -368,12 +441,15 @@ def make_image(args):
         os.makedirs(stage_dir)
         stage(args, stage_dir, signing)
         partial = os.path.join(work, 'medium.iso')
+        order = copy_order(stage_dir)
+        weights = os.path.join(work, 'weights')
+        sort_weights(order, weights)
         # The names on disk are UTF-8 whatever the caller's locale: in a C
         # locale xorriso would write every other one as '_'.
         result = subprocess.run(
             ['xorriso', '-no_rc', '-report_about', 'FAILURE', '-abort_on', 'FAILURE', '-local_charset', 'UTF-8',
              '-outdev', partial, '-volid', args.label, '-joliet', 'on', '-rockridge', 'on',
-             '-map', stage_dir, '/', '-commit'],
+             '-map', stage_dir, '/', '-options_from_file', weights, '-commit'],
             capture_output=True)
         if result.returncode != 0:
             raise Refused('xorriso failed:\n' + result.stderr.decode(errors='replace'))
@@ -384,6 +460,12 @@ def make_image(args):
         if changed:
             raise Refused(f'the disc would change this name: {changed[0]} (Joliet holds '
                           f'{", ".join(sorted(got - wanted)[:3])})')
+        layout = data_layout(partial)
+        check_layout(order, layout)
+        if args.layout:
+            with open(args.layout, 'w', encoding='utf-8', errors='surrogateescape') as out:
+                for path, (first, size) in sorted(layout.items(), key=lambda item: item[1]):
+                    out.write(f'{first} {size} {path}\n')
         os.replace(partial, args.out)
     finally:
         shutil.rmtree(work, ignore_errors=True)
@@ -402,6 +484,7 @@ def main():
     parser.add_argument('--sign-key')
     parser.add_argument('--sign-pfx')
     parser.add_argument('--sign-timestamp')
+    parser.add_argument('--layout')
     args = parser.parse_args()
     # A refused or failed run leaves no image, not even an older one.
     if os.path.exists(args.out):

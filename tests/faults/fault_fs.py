@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """A read-only FUSE passthrough of a folder, with faults switched on from a file.
 
-    fault_fs.py BACKING MOUNTPOINT SWITCHES
+    fault_fs.py [--pace LAYOUT STATS] BACKING MOUNTPOINT SWITCHES
 
 Serves BACKING at MOUNTPOINT as a disc would be: read-only, every file as it
 is. SWITCHES is a text file, read again before every operation, one fault a
@@ -20,6 +20,14 @@ line (paths relative to BACKING, with forward slashes):
 
 Each fault that fires is written to standard error, once per path.
 Runs in the foreground until unmounted.
+
+With --pace, reads take the time a CD drive takes (see PacedDrive): BACKING
+holds the disc's files, LAYOUT says where each lies on the disc (make-medium.py
+--layout), and STATS is rewritten with what the drive did at every seek and
+whenever a file is closed.
+Names and attributes are then cached by the kernel, as a system caches a
+disc's folders, so that only reads reach the drive; faults switched on reach
+reads at once, lookups once the caches expire.
 """
 import errno
 import os
@@ -190,7 +198,136 @@ class FaultFs(fusepy.Operations):
         return os.readlink(self.real(path))
 
 
+class PacedDrive:
+    """The time a CD drive takes for reads of a disc: a read costs its bytes at
+    RATE, plus SEEK when it does not go on where the last one ended (in the
+    last sector read or the one after it); one read at a time, and nothing is
+    read ahead. `layout` maps each file's path to its first sector."""
+    RATE = 7.8e6  # bytes a second at a 52x drive's outer edge
+    SEEK = 0.085
+    SECTOR = 2048
+
+    def __init__(self, layout):
+        self.layout = layout
+        self.end = None  # the byte of the disc after the last one read
+        self.free_at = None  # when the drive has finished the last read
+        self.own = 0.0  # this process's own time since then (see PacedFs)
+        self.reads = self.bytes = self.seeks = 0
+        self.busy = 0.0
+
+    def charge(self, path, offset, length, arrived):
+        """Books a read of `length` bytes of `path` from `offset` that arrived
+        at `arrived` (time.monotonic()); returns when the drive has done it."""
+        if length == 0:
+            return arrived
+        start = self.layout.get(path)
+        position = None if start is None else start * self.SECTOR + offset
+        cost = length / self.RATE
+        if position is None or self.end is None or not (
+                self.end // self.SECTOR <= position // self.SECTOR <= -(-self.end // self.SECTOR)):
+            cost += self.SEEK
+            self.seeks += 1
+        self.end = None if position is None else position + length
+        # When it would have come but for this process's own time since the
+        # drive's last read, and not before that read was done.
+        begin = arrived if self.free_at is None else max(arrived - self.own, self.free_at)
+        self.own = 0.0
+        self.free_at = begin + cost
+        self.reads += 1
+        self.bytes += length
+        self.busy += cost
+        return self.free_at
+
+    def report(self):
+        return (f"reads {self.reads} bytes {self.bytes} seeks {self.seeks} busy {self.busy:.6f} "
+                f"rate {self.RATE:.0f} seek {self.SEEK}\n")
+
+
+def read_layout(path):
+    """make-medium.py's --layout file: "SECTOR SIZE PATH" a line."""
+    layout = {}
+    with open(path, encoding="utf-8", errors="surrogateescape") as f:
+        for line in f:
+            sector, _, name = line.rstrip("\n").split(" ", 2)
+            layout["/" + name] = int(sector)
+    return layout
+
+
+class PacedFs(FaultFs):
+    """FaultFs whose reads take a CD drive's time. fusepy runs one operation at
+    a time, as the drive reads one thing at a time. Python's own time for each
+    request is no reader's, and a CD file system hardly has it: the drive is
+    booked as if each request had come that much sooner. The kernel's round
+    trip to this process and back cannot be seen from here; it stays in the
+    reader's time (a plain reader of the disc in its order takes a few per
+    cent over the sweep)."""
+
+    def __init__(self, backing, switches, layout, stats):
+        super().__init__(backing, switches)
+        self.drive = PacedDrive(read_layout(layout))
+        self.stats = stats
+        self.entered = self.woke = None
+
+    def __call__(self, op, *args):
+        self.entered = self.woke = time.monotonic()
+        try:
+            return super().__call__(op, *args)
+        finally:
+            # A read's time before its booking is left out by booking it as
+            # arrived on entry; after the drive has done it, it is this
+            # process's own.
+            self.drive.own += time.monotonic() - self.woke
+
+    # ENOSYS tells the kernel that this file system has no such request, and
+    # it asks no more: a CD file system answers these without the drive, and
+    # here each would cost a round trip. Wine asks for extended attributes
+    # of every file it opens; the answer stays "not supported".
+    def getxattr(self, path, name, position=0):
+        raise fusepy.FuseOSError(errno.ENOSYS)
+
+    def listxattr(self, path):
+        raise fusepy.FuseOSError(errno.ENOSYS)
+
+    def flush(self, path, fh):
+        raise fusepy.FuseOSError(errno.ENOSYS)
+
+    def read(self, path, size, offset, fh):
+        data = super().read(path, size, offset, fh)
+        seeks = self.drive.seeks
+        done = self.drive.charge(path, offset, len(data), self.entered)
+        if self.drive.seeks != seeks:  # the count is up to date whenever a reader looks
+            self.write_stats()
+        delay = done - time.monotonic()
+        if delay > 0:
+            time.sleep(delay)
+        # Waking late, or having taken longer than the drive, is this
+        # process's time too.
+        self.woke = max(done, self.entered)
+        return data
+
+    def release(self, path, fh):
+        super().release(path, fh)
+        self.write_stats()
+
+    def write_stats(self):
+        with open(self.stats + ".new", "w") as f:
+            f.write(self.drive.report())
+        os.replace(self.stats + ".new", self.stats)
+
+
+def serve_paced(args):
+    if len(args) != 5:
+        sys.exit(__doc__)
+    layout, stats, backing, mountpoint, switches = (os.path.abspath(arg) for arg in args)
+    # The kernel checks permissions itself, from the cached attributes.
+    fusepy.FUSE(PacedFs(backing, switches, layout, stats), mountpoint, foreground=True, nothreads=True, ro=True,
+                direct_io=True, default_permissions=True, entry_timeout=3600, attr_timeout=3600,
+                negative_timeout=3600, fsname="pacedcd")
+
+
 def main():
+    if sys.argv[1:2] == ["--pace"]:
+        return serve_paced(sys.argv[2:])
     if len(sys.argv) != 4:
         sys.exit(__doc__)
     backing, mountpoint, switches = sys.argv[1:]

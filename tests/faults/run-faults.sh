@@ -27,11 +27,7 @@ not_run() {
   echo "$1" >"$notes/hd_faults"
   exit 77
 }
-[ "$(id -u)" = 0 ] || not_run "not root (the faults need mounts)"
-[ -c /dev/fuse ] || not_run "no /dev/fuse"
-grep -qw fuse /proc/filesystems || modprobe fuse 2>/dev/null
-grep -qw fuse /proc/filesystems || not_run "the kernel offers no FUSE"
-/usr/bin/python3 -c 'import fusepy' 2>/dev/null || not_run "no python3-fusepy (tools/setup-machine.sh installs it)"
+why=$("$root/tools/fuse-ready" "the faults need mounts") || not_run "$why"
 
 # The prefix's Explorer processes: the desktop shell that the test makes hang.
 explorers() {

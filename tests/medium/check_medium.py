@@ -4,6 +4,7 @@ would (the Joliet tree), and its refusals: each bad product gets its error,
 names the file, and leaves no image, not even an older one.
 Usage: check_medium.py make-medium.py HD.EXE SCRATCH"""
 import os
+import shlex
 import shutil
 import subprocess
 import sys
@@ -20,11 +21,13 @@ def write(path, data):
         out.write(data)
 
 
-def make(product, label=None):
+def make(product, label=None, layout=None):
     image = os.path.join(scratch, 'medium.iso')
     command = [sys.executable, make_medium, '--installer', installer, '--out', image, '--product', product]
     if label is not None:
         command += ['--label', label]
+    if layout is not None:
+        command += ['--layout', layout]
     # The C locale, as in a bare container: the image must not depend on the caller's.
     result = subprocess.run(command, capture_output=True,
                             env=dict(os.environ, SOURCE_DATE_EPOCH='1700000000', LC_ALL='C'))
@@ -139,5 +142,48 @@ bad('path too long for Joliet', lambda f: write(os.path.join(f, joliet_long), b'
 bad('autorun.inf opening another program', lambda f: write(os.path.join(f, 'autorun.inf'), b'[autorun]\r\nopen=start.exe\r\n'),
     'opens start.exe, not HD.EXE')
 bad('bad volume label', lambda f: None, 'volume label', label='my disc')
+
+# The files of a disc in the order the installer copies them on Windows: each
+# Joliet folder listed in the order of its records, by UTF-16 code units
+# (capitals before small letters, "_" between them, a space before a dot,
+# Greek before Cyrillic, "Ё" before "А" and "ё" after "я"), a folder walked
+# where it is listed. The mastering library's default order, by the ISO 9660
+# names (upper-cased, Cyrillic mangled to "_"), differs in most places.
+COPY_ORDER = [('Carte.bin', 5000), ('Video/Intro.avi', 9000), ('Video/extra.avi', 100), ('Zeta.bin', 3000),
+              ('_notes.txt', 10), ('data/B.bin', 2048), ('data/a b.bin', 2049), ('data/a.bin', 1),
+              ('data/empty.txt', 0), ('data/maps/m1.bin', 7000), ('data/z.bin', 20), ('zel_or.exe', 600),
+              ('Οδηγός.txt', 30), ('Ёж.txt', 40), ('Карты/Карта 1.bin', 4000), ('Карты/Ярус.bin', 50),
+              ('Карты/архив.bin', 60), ('Карты/яр.bin', 70), ('Карты/ёлка.bin', 80), ('архив/файл.bin', 90)]
+START_UP = ['HD.EXE', 'autorun.inf', 'data/start.exe']
+
+
+def sectors(image):
+    """Joliet path -> first sector of its data, from xorriso's report_lba."""
+    lines = subprocess.run(['xorriso', '-no_rc', '-report_about', 'FAILURE', '-local_charset', 'UTF-8', '-read_fs',
+                            'norock', '-indev', image, '-find', '/', '-exec', 'report_lba'],
+                           capture_output=True, check=True).stdout.decode().splitlines()
+    fields = [line.split(':', 1)[1].split(',', 4) for line in lines if line.startswith('File data lba:')]
+    return {shlex.split(path)[0].lstrip('/'): int(sector) for _, sector, _, _, path in fields}
+
+
+ordered = os.path.join(scratch, 'ordered')
+shutil.rmtree(ordered, ignore_errors=True)
+for path, size in reversed(COPY_ORDER):  # written backwards: the order is not the folder's
+    write(os.path.join(ordered, path), os.urandom(size))
+write(os.path.join(ordered, 'data', 'start.exe'), b'MZ start')
+layout_file = os.path.join(scratch, 'layout')
+result, image = make(ordered, layout=layout_file)
+check(result.returncode == 0, f'a disc of mixed-case and Cyrillic names is made: {result.stderr.decode(errors="replace")}')
+on_disc = sectors(image) if os.path.exists(image) else {}
+read = [(on_disc.get(path, -1), path) for path, size in COPY_ORDER if size > 0]
+behind = [(a, b) for (first, a), (second, b) in zip(read, read[1:]) if second <= first]
+check(not behind and len(read) == len(COPY_ORDER) - 1,
+      f'the files lie on the disc in the order the installer reads them (out of order: {behind[:3]})')
+last = max(sector for sector, _ in read) if read else 0
+check(all(on_disc.get(path, -1) > last for path in START_UP),
+      f'the medium\'s start-up files lie after them ({[(p, on_disc.get(p)) for p in START_UP]}, last file at {last})')
+with open(layout_file, encoding='utf-8') if os.path.exists(layout_file) else open(os.devnull) as listed:
+    given = {line.rstrip('\n').split(' ', 2)[2]: int(line.split(' ', 1)[0]) for line in listed}
+check(given == on_disc and bool(given), '--layout gives every file\'s first sector as the image has it')
 
 finish()
