@@ -257,6 +257,22 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
     EXPECT_EQ(std::to_string(SW_SHOWNORMAL), started[4]);
 }
 
+// Autorun starts HD.EXE at the root of the drive, but a user may start it
+// from a command prompt elsewhere on that drive: the medium is still the
+// drive's root, not the folder "N:" names then.
+TEST_F(EndToEndTest, AMediumAtADriveRootIsThatRootWhateverTheCurrentFolder) {
+    Installer installer("N:\\data\\", nullptr, "N:\\HD.EXE");
+    ASSERT_NE(nullptr, installer.dialog);
+    SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"n:\\"));
+    PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
+    HWND box = WaitForInstallerBox(installer.Id(), installer.dialog, WindowTimeout());
+    ASSERT_NE(nullptr, box) << "no box refused the medium as its own destination";
+    EXPECT_EQ(shown::kSameFolder, MessageBoxText(box));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    SendMessageA(installer.Control(IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_EQ(2u, installer.ExitCode());
+}
+
 // An impatient user starts the installer again, or Windows XP does when the
 // drive is double-clicked: the second one shows the first, which another
 // window had covered, and ends with 2, writing nothing; the first goes on.

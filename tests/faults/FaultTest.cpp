@@ -141,26 +141,6 @@ ULONGLONG Available(const std::string& folder) {
     return available.QuadPart;
 }
 
-struct BoxSearch {
-    DWORD process;
-    HWND dialog;
-    HWND found;
-};
-
-BOOL CALLBACK FindErrorBox(HWND window, LPARAM context) {
-    BoxSearch& search = *reinterpret_cast<BoxSearch*>(context);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t className[16] = L"";
-    GetClassNameW(window, className, 16);
-    if (process != search.process || window == search.dialog || lstrcmpW(className, L"#32770") != 0 ||
-        !IsWindowVisible(window) || TextOf(window) != shown::kCaption) {
-        return TRUE;
-    }
-    search.found = window;
-    return FALSE;
-}
-
 // HD.EXE started from the medium's root, in a job that the program it starts
 // joins too, with the recording hook on its dialog's thread once Hook() put it there.
 class HookedInstaller : public Installer {
@@ -192,9 +172,7 @@ public:
             if (box != nullptr) {
                 completion = MessageBoxText(box);
             } else {
-                BoxSearch search = {Id(), dialog, nullptr};
-                EnumWindows(FindErrorBox, reinterpret_cast<LPARAM>(&search));
-                if ((box = search.found) == nullptr) continue;
+                if ((box = WaitForInstallerBox(Id(), dialog, 0)) == nullptr) continue;
                 errors.push_back(MessageBoxText(box));
                 command = answer(errors.back());
             }

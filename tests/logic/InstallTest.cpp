@@ -183,7 +183,10 @@ TEST_F(InstallTest, CopiesIntoTheTrimmedDestinationLinksAndStartsTheProgram) {
         // The shell's start first: one it made late would show in the next record.
         {kElevated, "  " + destination + "  "},
         {kNotElevated, slashed},
-        {kShellCannot, "  " + destination + "  "},
+        // Trailing spaces and dots of every folder go, as Windows drops them
+        // from the last one: "Program Files . " would be made "Program
+        // Files", and then not be found.
+        {kShellCannot, "  " + scene.scratch / "Program Files . \\Zel Or..  "},
     };
     for (const auto& run : runs) {
         const Way& way = run.way;
@@ -196,6 +199,8 @@ TEST_F(InstallTest, CopiesIntoTheTrimmedDestinationLinksAndStartsTheProgram) {
 
         const std::vector<std::string> installed = {"data\\readme.txt", "zel_or.exe"};
         EXPECT_EQ(installed, ListFiles(destination));
+        const std::vector<std::string> beside = {"Zel Or\\data\\readme.txt", "Zel Or\\zel_or.exe"};
+        EXPECT_EQ(beside, ListFiles(scene.scratch / "Program Files")) << "written beside the destination";
 
         const ShellLinkFields link = scene.ReadShortcut();
         ASSERT_TRUE(link.loaded);
@@ -270,12 +275,26 @@ TEST_F(InstallTest, AFailedCopyIsRetriedUntilItCopiesOrTheUserCancels) {
     }
 }
 
+// A drive letter that names no drive here, in lower case.
+std::string UnseenDrive() {
+    for (char letter = 'z'; letter >= 'd'; --letter) {
+        if (GetDriveTypeW(Wide(std::string(1, letter) + ":\\").c_str()) == DRIVE_NO_ROOT_DIR) {
+            return std::string(1, letter) + ":";
+        }
+    }
+    return "<none>";
+}
+
 TEST_F(InstallTest, ADestinationThatCannotBeInstalledIsRefusedBeforeAnythingChanges) {
     PutMainProgram();
     const std::string longest = scene.scratch / std::string(258 - scene.scratch.Path().size() - 1, 'f');
+    const std::string unseen = UnseenDrive();
+    ASSERT_NE("<none>", unseen);
+    std::string upper = unseen;
+    upper[0] = static_cast<char>(upper[0] - 'a' + 'A');
     const struct {
         std::string typed;
-        const char* message;
+        std::string message;
     } cases[] = {
         {"", shown::kEmptyDestination},
         {"   ", shown::kEmptyDestination},
@@ -285,6 +304,14 @@ TEST_F(InstallTest, ADestinationThatCannotBeInstalledIsRefusedBeforeAnythingChan
         {"..\\ZelOr", shown::kNotFullPath},
         {"\\ZelOr", shown::kNotFullPath},
         {"C:ZelOr", shown::kNotFullPath},
+        // A folder of nothing but spaces and dots.
+        {scene.scratch / " . \\ZelOr", shown::kNotFullPath},
+        // A device's name, as typed, at any depth.
+        {scene.scratch / "ZelOr\\NUL", shown::ReservedName("NUL")},
+        {scene.scratch / "Com1.txt \\ZelOr", shown::ReservedName("Com1.txt ")},
+        // A drive this installer does not see, such as a network drive
+        // mapped in the user's session only.
+        {unseen + "\\ZelOr", shown::DriveUnavailable(upper)},
         // 259 units: longer than the field takes, so put there, not typed.
         {"C:\\" + std::string(256, 'z'), shown::kTooLong},
         // 258 units are taken: a file there is in the way.
@@ -302,6 +329,7 @@ TEST_F(InstallTest, ADestinationThatCannotBeInstalledIsRefusedBeforeAnythingChan
         EXPECT_EQ(refused, Install(c.typed)) << "typed \"" << c.typed << "\"";
     }
     EXPECT_EQ((std::vector<std::string>{"HD.EXE", "autorun.inf", "data\\readme.txt", "zel_or.exe"}), ListFiles(medium));
+    EXPECT_FALSE(Exists(scene.scratch / "ZelOr"));
     // The child ran in this program's current folder.
     for (const char* relative : {"ZelOr", "..\\ZelOr", "\\ZelOr"}) EXPECT_FALSE(Exists(relative)) << relative;
     EXPECT_FALSE(Exists(scene.shortcut));
