@@ -45,9 +45,9 @@ constexpr DWORD kBigSize = 300000;
 // destination, as the kind says).
 enum class Box { kNone, kCopy, kFolder, kListing, kRoom };
 // How the fault is lifted before Retry.
-enum class Lift { kNone, kHealMedium, kGrowDestination, kMakeWritable, kEndProgram };
+enum class Lift { kNone, kHealMedium, kGrowDestination, kMakeWritable, kEndProgram, kRemoveLink };
 // How the destination is prepared.
-enum class Room { kAsIs, kSmall, kOneClusterShort, kJustEnoughBesideAnEarlierInstall };
+enum class Room { kAsIs, kSmall, kOneClusterShort, kJustEnoughBesideAnEarlierInstall, kDataLinkedElsewhere };
 
 struct Fault {
     const char* name;
@@ -93,6 +93,12 @@ const Fault kFaults[] = {
     // Windows lets no one write a running program's file: a sharing violation.
     {"the earlier installation's program still runs", "", "", 7, "", Box::kCopy, "zel_or.exe", "zel_or.exe",
      Lift::kEndProgram, Room::kAsIs},
+    // Planted by anyone who could write there: the installer, with an
+    // administrator's rights, writes nothing through it and leaves the
+    // marks of what it finds there alone. The destination itself is a link
+    // too, which the user chose: it is installed into.
+    {"a folder inside the destination is a link to a folder elsewhere", "", "", 0, "", Box::kFolder, "data", "",
+     Lift::kRemoveLink, Room::kDataLinkedElsewhere},
 };
 
 // From pressing "Извлечь" to the installer's end: the copy of 300 KB through
@@ -109,7 +115,20 @@ bool Contains(const Files& files, const std::string& file) {
     return std::find(files.begin(), files.end(), file) != files.end();
 }
 
-// Size and last-write time of every file below `root`, by path; folders whose
+// The host's path of a Windows path, for run-faults.sh: Wine's own
+// kernel32 tells it.
+std::string UnixPath(const std::string& path) {
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unix = toUnix != nullptr ? toUnix(Wide(path).c_str()) : nullptr;
+    if (unix == nullptr) return "<no host path for " + path + ">";
+    const std::string host = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return host;
+}
+
+// Size, last-write time and attributes of every file below `root`, by path; folders whose
 // path starts with one of `skipped` are left out, and so are links (Wine links
 // the user's document folders to the host's home, which is not the prefix's).
 void Snapshot(const std::string& root, const Files& skipped, std::map<std::string, std::string>& files) {
@@ -123,7 +142,8 @@ void Snapshot(const std::string& root, const Files& skipped, std::map<std::strin
         } else {
             files[path] = std::to_string(entry.nFileSizeLow) + " bytes, written " +
                           std::to_string(entry.ftLastWriteTime.dwLowDateTime) + ":" +
-                          std::to_string(entry.ftLastWriteTime.dwHighDateTime);
+                          std::to_string(entry.ftLastWriteTime.dwHighDateTime) + ", attributes " +
+                          std::to_string(entry.dwFileAttributes);
         }
     }
 }
@@ -286,6 +306,20 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
     switch (fault.room) {
     case Room::kAsIs:
         return "";
+    case Room::kDataLinkedElsewhere: {
+        // The destination a link to a folder off C:, the one its "data"
+        // links to on C:, holding a read-only file of a name the disc has.
+        const std::string chosen = records + "\\chosen", elsewhere = scene.scratch / "elsewhere";
+        RemoveTree(chosen);
+        MakeFolders(chosen);
+        RemoveTree(elsewhere);
+        WriteFile(elsewhere + "\\a.txt", "not the disc's");
+        SetAttributes(elsewhere + "\\a.txt", FILE_ATTRIBUTE_READONLY);
+        Request("link\t" + UnixPath(chosen) + "\t" + UnixPath(destination));
+        Request("link\t" + UnixPath(elsewhere) + "\t" + UnixPath(destination) + "/data");
+        EXPECT_NE(0u, Attributes(destination + "\\data") & FILE_ATTRIBUTE_REPARSE_POINT) << "no link at data";
+        return "";
+    }
     case Room::kSmall:
         Request("size 64k");
         break;
@@ -316,6 +350,8 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     // Where the test writes what the destination holds from before: R: only
     // through the folder it shows.
     const std::string writable = StartsWith(destination, "R:") ? readOnlySource + "\\ZelOr" : destination;
+    // A link that a row which failed half-way left there would fail every later one.
+    Request("unlink\t" + UnixPath(destination));
     RemoveTree(writable);
     for (const std::string& left : {scene.shortcut, scene.startRecord, records + "\\hook.log",
                                     records + "\\hook.dialogs"}) {
@@ -398,6 +434,9 @@ void FaultTest::Check(const Fault& fault, bool retry) {
         case Lift::kEndProgram:
             running.reset();
             break;
+        case Lift::kRemoveLink:
+            Request("unlink\t" + UnixPath(destination) + "/data");
+            break;
         }
         return IDRETRY;
     };
@@ -408,6 +447,7 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     ASSERT_EQ("", stillRunning) << "still running " << kStartedProgramBoundMs << " ms after HD.EXE ended";
     Switch("row none", "");
     if (fault.lift == Lift::kMakeWritable) Request("read-only");
+    if (fault.room == Room::kDataLinkedElsewhere) Request("unlink\t" + UnixPath(destination) + "/data");
 
     // One box for the fault, named and with the system's reason; lifted, the
     // fault brings none again.
@@ -460,8 +500,9 @@ void FaultTest::Check(const Fault& fault, bool retry) {
         EXPECT_EQ("<missing>", started) << "a program was started";
     }
     running.reset();
+    if (fault.room == Room::kDataLinkedElsewhere) Request("unlink\t" + UnixPath(destination));
     RemoveTree(writable);
-    if (fault.room != Room::kAsIs) Request("size 4m");
+    if (fault.room != Room::kAsIs && fault.room != Room::kDataLinkedElsewhere) Request("size 4m");
 }
 
 TEST_F(FaultTest, EveryFaultIsAskedAboutAndEndsAsTheUserAnswers) {
