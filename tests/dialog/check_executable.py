@@ -56,7 +56,7 @@ XP = {dll: set(names.split()) for dll, names in {
         CreateMutexW CreateProcessA CreateProcessW DeleteCriticalSection DeleteFileA DeleteFileW EnterCriticalSection
         ExitProcess FindClose FindFirstFileA FindFirstFileW FindNextFileA FindNextFileW FormatMessageA FormatMessageW
         FreeLibrary GetCurrentDirectoryA GetCurrentDirectoryW GetCurrentProcess GetDiskFreeSpaceA GetDiskFreeSpaceExA GetDiskFreeSpaceExW GetDiskFreeSpaceW
-        GetDriveTypeA GetDriveTypeW
+        GetCompressedFileSizeA GetCompressedFileSizeW GetDriveTypeA GetDriveTypeW
         GetFileAttributesA GetFileAttributesExA GetFileAttributesExW GetFileAttributesW GetFileInformationByHandle
         GetFullPathNameA GetFullPathNameW GetLastError GetModuleFileNameA GetModuleFileNameW GetModuleHandleA
         GetModuleHandleW GetProcAddress GetStartupInfoA GetStartupInfoW GetTickCount GetVolumePathNameA

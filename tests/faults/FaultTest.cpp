@@ -39,6 +39,7 @@ using Files = std::vector<std::string>;
 const Files kCopyOrder = {"data\\a.txt",        "data\\b.txt",        "data\\big.bin",
                           "data\\c.txt",        "data\\maps\\m1.bin", "data\\maps\\m2.bin",
                           "data\\z.txt",        "zel_or.exe",         "zz\\after.txt"};
+constexpr int kMediumFolders = 3;  // data, data\maps, zz
 constexpr DWORD kBigSize = 300000;
 
 // The box the fault brings, and the path it names (below the medium or the
@@ -83,8 +84,12 @@ const Fault kFaults[] = {
      Lift::kHealMedium, Room::kAsIs},
     {"the destination disk is far too small", "", "T:\\ZelOr", 0, "", Box::kRoom, "", "", Lift::kGrowDestination,
      Room::kSmall},
+    // Each folder the install makes takes a cluster, as on FAT32 and exFAT:
+    // the medium's three and the destination, and here the one above it too.
     {"the destination disk is one cluster too small", "", "T:\\ZelOr", 0, "", Box::kRoom, "", "",
      Lift::kGrowDestination, Room::kOneClusterShort},
+    {"the destination disk is one cluster too small for a new folder two deep", "", "T:\\Игры\\ZelOr", 0, "",
+     Box::kRoom, "", "", Lift::kGrowDestination, Room::kOneClusterShort},
     {"an earlier installation and just enough room for what grows", "", "T:\\ZelOr", 0, "", Box::kNone, "", "",
      Lift::kNone, Room::kJustEnoughBesideAnEarlierInstall},
     // Its earlier main program is neither linked nor started.
@@ -268,12 +273,16 @@ protected:
         EXPECT_EQ("0\n", ReadFile(done)) << "run-faults.sh did not carry out: " << request;
     }
 
+    static ULONGLONG ClusterOfT() {
+        DWORD sectors = 0, bytes = 0, free = 0, total = 0;
+        GetDiskFreeSpaceW(L"T:\\", &sectors, &bytes, &free, &total);
+        return static_cast<ULONGLONG>(sectors) * bytes;
+    }
+
     // What the files of the medium take on T:, less what `earlier` there
     // takes: each rounded up to T:'s cluster.
     ULONGLONG ClustersOnT(const Files& files, const std::string& root) const {
-        DWORD sectors = 0, bytes = 0, free = 0, total = 0;
-        GetDiskFreeSpaceW(L"T:\\", &sectors, &bytes, &free, &total);
-        const ULONGLONG cluster = static_cast<ULONGLONG>(sectors) * bytes;
+        const ULONGLONG cluster = ClusterOfT();
         ULONGLONG sum = 0;
         for (const std::string& file : files) {
             WIN32_FILE_ATTRIBUTE_DATA data;
@@ -282,6 +291,12 @@ protected:
             }
         }
         return sum;
+    }
+
+    // A cluster for each folder an install into `destination` on an empty
+    // T: makes: each of its path and the medium's.
+    static ULONGLONG FolderClustersOnT(const std::string& destination) {
+        return (std::count(destination.begin(), destination.end(), '\\') + kMediumFolders) * ClusterOfT();
     }
 
     // A file an earlier installation left in `folder`; its contents.
@@ -323,12 +338,9 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
     case Room::kSmall:
         Request("size 64k");
         break;
-    case Room::kOneClusterShort: {
-        DWORD sectors = 0, bytes = 0, free = 0, total = 0;
-        GetDiskFreeSpaceW(L"T:\\", &sectors, &bytes, &free, &total);
-        Request("size " + std::to_string(required - static_cast<ULONGLONG>(sectors) * bytes));
+    case Room::kOneClusterShort:
+        Request("size " + std::to_string(required + FolderClustersOnT(destination) - ClusterOfT()));
         break;
-    }
     case Room::kJustEnoughBesideAnEarlierInstall: {
         // The earlier installation had every file, its big one a third of today's.
         Request("size 1m");
@@ -342,7 +354,7 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
         return "";
     }
     }
-    return shown::NoRoom("T:\\", ByteSize(required), ByteSize(Available("T:\\")));
+    return shown::NoRoom("T:\\", ByteSize(required + FolderClustersOnT(destination)), ByteSize(Available("T:\\")));
 }
 
 void FaultTest::Check(const Fault& fault, bool retry) {
@@ -501,7 +513,8 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     }
     running.reset();
     if (fault.room == Room::kDataLinkedElsewhere) Request("unlink\t" + UnixPath(destination));
-    RemoveTree(writable);
+    // A destination below a folder of its own on T: takes that one along.
+    RemoveTree(StartsWith(writable, "T:") ? writable.substr(0, writable.find('\\', 3)) : writable);
     if (fault.room != Room::kAsIs && fault.room != Room::kDataLinkedElsewhere) Request("size 4m");
 }
 
