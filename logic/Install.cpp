@@ -58,6 +58,19 @@ bool AppendShortcutName(DesktopPath& path) {
     return true;
 }
 
+// Makes the shortcut to `program` on the all-users desktop, or where that
+// cannot be (a standard user may not write there, or it cannot be found), on
+// the user's own: the completion box has told the user to look there.
+// `path` is the room to build the shortcut's path in.
+void PlaceShortcut(const wchar_t* program, DesktopPath& path) {
+    if (FindCommonDesktop(path.text) && AppendShortcutName(path) &&
+        SUCCEEDED(CreateShellLink(program, path.text, kShortcutName))) {
+        return;
+    }
+    // result ignored: a missing shortcut is not reported; the program still starts.
+    if (FindUserDesktop(path.text) && AppendShortcutName(path)) CreateShellLink(program, path.text, kShortcutName);
+}
+
 // Starts the installed program as WinExec did, which has no wide form: by its
 // quoted path (a destination such as C:\Program Files\ZelOr must not make
 // Windows try C:\Program.exe), shown normally, in the installer's current
@@ -202,9 +215,6 @@ void RunInstall(InstallerView& view) {
     // A cancelled install starts nothing: the program may be half-copied, or
     // an earlier installation's beside a half-copied product.
     if (!copied || !programFits || !FileExists(program.text)) return;
-    if (FindCommonDesktop(text.text) && AppendShortcutName(text)) {
-        // result ignored: a missing shortcut is not reported; the program still starts.
-        CreateShellLink(program.text, text.text, kShortcutName);
-    }
+    PlaceShortcut(program.text, text);
     StartProgram(program.text);
 }

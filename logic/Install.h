@@ -20,7 +20,7 @@ extern const wchar_t kInstallerCaption[];
 // What "Извлечь" does: freezes the dialog, checks the destination's room,
 // copies the folder of the running program into the destination typed in the
 // dialog, reports completion, ends the dialog with 1, then makes the desktop
-// shortcut and starts the
+// shortcut (on the all-users desktop, else the user's own) and starts the
 // installed main program when it is there, with the user's own rights even
 // when the installer runs elevated. The destination is made the full path it
 // means first; one that is empty, too long, not a full path, named with a

@@ -257,6 +257,31 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
     EXPECT_EQ(std::to_string(SW_SHOWNORMAL), started[4]);
 }
 
+// A standard user may not write to the all-users desktop: the shortcut the
+// completion box speaks of is then on the user's own.
+TEST_F(EndToEndTest, TheShortcutGoesOnTheUsersDesktopWhereTheAllUsersOneTakesNone) {
+    const std::string readOnly = Environment("HD_READ_ONLY_DESKTOP");
+    if (readOnly.empty()) GTEST_SKIP() << "no read-only all-users desktop (run-end-to-end.sh mounts one as root)";
+    WriteFile(readOnly + "\\probe.txt", "probe");
+    ASSERT_FALSE(Exists(readOnly + "\\probe.txt")) << readOnly << " takes files";
+    scene.SetCommonDesktop(readOnly);
+
+    Installer installer("N:\\");
+    ASSERT_NE(nullptr, installer.dialog);
+    ASSERT_TRUE(StartCopy(installer, defaultDestination)) << "the copy was not under way";
+    HWND box = WaitForWindow(shown::kCompletionCaption, installer.Id(), 3 * WindowTimeout());
+    ASSERT_NE(nullptr, box);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(1u, installer.ExitCode());
+
+    const ShellLinkFields link = scene.ReadShortcut(scene.userShortcut);
+    EXPECT_TRUE(link.loaded) << scene.userShortcut;
+    EXPECT_EQ(defaultDestination + "\\zel_or.exe", link.target);
+    EXPECT_EQ("Орвента", link.description);
+    // Started all the same; waited for, as it holds the destination.
+    EXPECT_EQ(kStartRecordLines, scene.WaitForStartRecord(10000).size()) << scene.ReadStartRecord();
+}
+
 // Autorun starts HD.EXE at the root of the drive, but a user may start it
 // from a command prompt elsewhere on that drive: the medium is still the
 // drive's root, not the folder "N:" names then.

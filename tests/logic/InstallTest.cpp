@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shldisp.h>
 
 #include <algorithm>
@@ -173,27 +174,38 @@ TEST_F(InstallTest, CopiesIntoTheTrimmedDestinationLinksAndStartsTheProgram) {
     wchar_t current[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, current);
 
+    // Where Shell Folders names no all-users desktop, the system does.
+    wchar_t common[MAX_PATH] = L"";
+    ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, common));
+    const std::string systemShortcut = Narrow(common) + "\\Орвента.lnk";
+
     // Typed with forward slashes and a separator too many, as Windows takes a path.
     std::string slashed = destination + "//";
     for (char& c : slashed) c = c == '\\' ? '/' : c;
     const struct {
         const Way& way;
         std::string typed;
+        std::string commonDesktop;  // the "Common Desktop" value; "" for none
+        std::string shortcut;       // where the shortcut must be, and nowhere else
     } runs[] = {
         // The shell's start first: one it made late would show in the next record.
-        {kElevated, "  " + destination + "  "},
-        {kNotElevated, slashed},
+        {kElevated, "  " + destination + "  ", scene.desktop, scene.shortcut},
+        // A standard user, who cannot save on the all-users desktop (here:
+        // it is missing): on the user's own.
+        {kNotElevated, slashed, scene.scratch / "no such desktop", scene.userShortcut},
         // Trailing spaces and dots of every folder go, as Windows drops them
         // from the last one: "Program Files . " would be made "Program
         // Files", and then not be found.
-        {kShellCannot, "  " + scene.scratch / "Program Files . \\Zel Or..  "},
+        {kShellCannot, "  " + scene.scratch / "Program Files . \\Zel Or..  ", "", systemShortcut},
     };
     for (const auto& run : runs) {
         const Way& way = run.way;
         SCOPED_TRACE(way.name);
-        DeleteFileW(Wide(scene.startRecord).c_str());
-        DeleteFileW(Wide(scene.shortcut).c_str());
+        for (const std::string& left : {scene.shortcut, scene.userShortcut, systemShortcut, scene.startRecord}) {
+            DeleteFileW(Wide(left).c_str());
+        }
         RemoveTree(destination);
+        scene.SetCommonDesktop(run.commonDesktop);
 
         EXPECT_EQ(ExpectedSteps(true, 2), Install(run.typed, way)) << run.typed;
 
@@ -202,7 +214,10 @@ TEST_F(InstallTest, CopiesIntoTheTrimmedDestinationLinksAndStartsTheProgram) {
         const std::vector<std::string> beside = {"Zel Or\\data\\readme.txt", "Zel Or\\zel_or.exe"};
         EXPECT_EQ(beside, ListFiles(scene.scratch / "Program Files")) << "written beside the destination";
 
-        const ShellLinkFields link = scene.ReadShortcut();
+        for (const std::string& place : {scene.shortcut, scene.userShortcut, systemShortcut}) {
+            EXPECT_EQ(place == run.shortcut, Exists(place)) << place;
+        }
+        const ShellLinkFields link = scene.ReadShortcut(run.shortcut);
         ASSERT_TRUE(link.loaded);
         EXPECT_EQ(program, link.target);
         EXPECT_EQ("Орвента", link.description);
@@ -225,6 +240,7 @@ TEST_F(InstallTest, CopiesIntoTheTrimmedDestinationLinksAndStartsTheProgram) {
         }
         EXPECT_EQ(std::to_string(SW_SHOWNORMAL), started[4]);
     }
+    DeleteFileW(Wide(systemShortcut).c_str());
 }
 
 TEST_F(InstallTest, WithoutTheMainProgramThereIsNeitherShortcutNorStart) {
