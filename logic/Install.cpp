@@ -24,6 +24,7 @@ const wchar_t kSameFolderMessage[] = L"Папка назначения совп�
 const wchar_t kReservedNameMessage[] = L"Имя «%s» зарезервировано Windows и не может быть именем папки.";
 const wchar_t kDriveUnavailableMessage[] =
     L"Диск %s недоступен. Если это сетевой диск, выберите папку на локальном диске.";
+const wchar_t kAlreadyRunningMessage[] = L"Установка уже выполняется.";
 const wchar_t kInstallerCaption[] = L"" INSTALLER_CAPTION;
 
 namespace {

@@ -327,4 +327,30 @@ TEST_F(EndToEndTest, ASecondInstallerShowsTheFirstAndEndsWithTwo) {
     EXPECT_EQ(MediumFilesToInstall(), ListFiles(defaultDestination));
 }
 
+// The first installer runs where the second cannot see its window: in
+// another session, or with rights whose mutex this one may not open (here,
+// one that no one may open). The second says so and ends with 2.
+TEST_F(EndToEndTest, ASecondInstallerThatCannotReachTheFirstSaysItRunsAndEndsWithTwo) {
+    SECURITY_DESCRIPTOR descriptor;
+    ACL noAccess;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    InitializeAcl(&noAccess, sizeof noAccess, ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, &noAccess, FALSE);
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+    // Per machine, as every session's installer names it.
+    HANDLE first = CreateMutexW(&attributes, FALSE, L"Global\\Zelarit.Orventa.Installer");
+    ASSERT_NE(nullptr, first) << GetLastError();
+    {
+        const StartedProcess second("N:\\HD.EXE", "", "N:\\");
+        ASSERT_TRUE(second.Started()) << second.Failure();
+        HWND box = WaitForWindow(shown::kCaption, second.Id());
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ(nullptr, GetDlgItem(box, 1000)) << "the installer's dialog came up";
+        EXPECT_EQ(shown::kAlreadyRunning, MessageBoxText(box));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(2u, second.ExitCode());
+    }
+    CloseHandle(first);
+}
+
 }  // namespace

@@ -42,6 +42,8 @@ inline std::string ReservedName(const std::string& folder) {
 inline std::string DriveUnavailable(const std::string& drive) {
     return "Диск " + drive + " недоступен. Если это сетевой диск, выберите папку на локальном диске.";
 }
+// A second installer's, when it cannot bring the first one forward.
+inline constexpr char kAlreadyRunning[] = "Установка уже выполняется.";
 
 // The boxes after a failed step, with Retry and Cancel. `reason` is the
 // system's text for the error, which ends in one line break; a line break
