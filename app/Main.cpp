@@ -9,29 +9,42 @@
 
 namespace {
 
-// Per session: another user's installer on the same machine is no concern.
-const wchar_t kSingleInstance[] = L"Local\\Zelarit.Orventa.Installer";
+// Per machine: the destination and the all-users desktop are shared by every
+// session, and two users (fast user switching, remote desktop) installing at
+// once would overwrite each other's files.
+const wchar_t kSingleInstance[] = L"Global\\Zelarit.Orventa.Installer";
 
 // Brings the running installer's dialog, or the box it shows, to the front.
 // Windows XP runs autorun's program again when the drive is double-clicked,
 // and an impatient user clicks twice: two copies into one folder would race
-// on the same files.
-void ShowTheRunningInstaller() {
-    HWND dialog = FindWindowW(L"#32770", kInstallerCaption);
-    if (dialog == nullptr) return;  // still starting, or already gone
+// on the same files. False when no such window shows in this session within
+// a moment: the installer runs in another session, or is still starting.
+bool ShowTheRunningInstaller() {
+    HWND dialog = nullptr;
+    for (int look = 0; look < 20 && (dialog = FindWindowW(L"#32770", kInstallerCaption)) == nullptr; ++look) {
+        Sleep(100);
+    }
+    if (dialog == nullptr) return false;
     if (IsIconic(dialog)) ShowWindow(dialog, SW_RESTORE);
     // result ignored: Windows may refuse a process the foreground; it flashes instead.
     SetForegroundWindow(GetLastActivePopup(dialog));
+    return true;
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-    // Held until the process ends. A mutex that cannot be made (no rights to
-    // the namespace) must not stop the install.
+    // Held until the process ends. One that exists but may not be opened was
+    // made by an installer of other rights (an elevated one, or another
+    // user's): it runs. A mutex that cannot be made for any other reason
+    // must not stop the install.
     HANDLE instance = CreateMutexW(nullptr, FALSE, kSingleInstance);
-    if (instance != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-        ShowTheRunningInstaller();
+    const DWORD made = GetLastError();
+    if ((instance != nullptr && made == ERROR_ALREADY_EXISTS) || (instance == nullptr && made == ERROR_ACCESS_DENIED)) {
+        if (!ShowTheRunningInstaller()) {
+            MessageBoxW(nullptr, kAlreadyRunningMessage, kInstallerCaption,
+                        MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
+        }
         ExitProcess(IDCANCEL);
     }
 

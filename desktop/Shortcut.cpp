@@ -5,29 +5,37 @@
 
 namespace {
 const wchar_t kShellFoldersKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const wchar_t kCommonDesktopValue[] = L"Common Desktop";
-}  // namespace
 
-bool FindCommonDesktop(wchar_t (&folder)[kDesktopPathCapacity]) {
+// The folder that `value` of the Shell Folders key below `root` holds. Windows
+// keeps that key only for programs that read it; it may lack a value, so
+// where it gives no folder, SHGetFolderPathW is asked for `csidl`.
+bool FindShellFolder(HKEY root, const wchar_t* value, int csidl, wchar_t (&folder)[kDesktopPathCapacity]) {
     folder[0] = L'\0';
     // Reading one value needs no more than query rights; asking for more makes
     // the lookup fail for every user who is not an administrator.
     HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kShellFoldersKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
-        return false;
+    if (RegOpenKeyExW(root, kShellFoldersKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        DWORD type = REG_NONE;
+        DWORD size = (kDesktopPathCapacity - 1) * sizeof(wchar_t);  // one unit stays free for the terminator
+        const LONG status = RegQueryValueExW(key, value, nullptr, &type, reinterpret_cast<BYTE*>(folder), &size);
+        RegCloseKey(key);
+        // The registry does not promise a stored terminator, nor an even size.
+        folder[status == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) ? size / sizeof(wchar_t) : 0] =
+            L'\0';
+        if (folder[0] != L'\0') return true;
     }
-    DWORD type = REG_NONE;
-    DWORD size = (kDesktopPathCapacity - 1) * sizeof(wchar_t);  // one unit stays free for the terminator
-    const LONG status = RegQueryValueExW(key, kCommonDesktopValue, nullptr, &type,
-                                         reinterpret_cast<BYTE*>(folder), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        folder[0] = L'\0';
-        return false;
-    }
-    // The registry does not promise a stored terminator, nor an even size.
-    folder[size / sizeof(wchar_t)] = L'\0';
+    // It writes at most MAX_PATH units.
+    if (SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) folder[0] = L'\0';
     return folder[0] != L'\0';
+}
+}  // namespace
+
+bool FindCommonDesktop(wchar_t (&folder)[kDesktopPathCapacity]) {
+    return FindShellFolder(HKEY_LOCAL_MACHINE, L"Common Desktop", CSIDL_COMMON_DESKTOPDIRECTORY, folder);
+}
+
+bool FindUserDesktop(wchar_t (&folder)[kDesktopPathCapacity]) {
+    return FindShellFolder(HKEY_CURRENT_USER, L"Desktop", CSIDL_DESKTOPDIRECTORY, folder);
 }
 
 HRESULT CreateShellLink(const wchar_t* target, const wchar_t* shortcutPath, const wchar_t* description) {

@@ -2,13 +2,19 @@
 
 #include <windows.h>
 
-// Room for the all-users desktop folder and the shortcut path built from it,
-// in UTF-16 units: the registry may hold a folder far longer than MAX_PATH.
+// Room for a desktop folder and the shortcut path built from it, in UTF-16
+// units: the registry may hold a folder far longer than MAX_PATH.
 constexpr int kDesktopPathCapacity = 4096;
 
-// Reads the all-users desktop folder from the registry into `folder`. False when
-// the value is missing, not text, empty, or does not fit.
+// The all-users desktop folder, into `folder`: the "Common Desktop" value of
+// the machine's Shell Folders key, or where that value is missing, not text,
+// empty or too long, what SHGetFolderPathW gives for it. False when neither
+// gives a folder.
 bool FindCommonDesktop(wchar_t (&folder)[kDesktopPathCapacity]);
+
+// The same for the user's own desktop: the "Desktop" value of the user's
+// Shell Folders key, else SHGetFolderPathW.
+bool FindUserDesktop(wchar_t (&folder)[kDesktopPathCapacity]);
 
 // Writes a shell link at `shortcutPath` pointing at `target`. The calling thread
 // must already be in a single-threaded COM apartment. Returns the result of the

@@ -86,11 +86,29 @@ DWORD CopyWholeFile(const wchar_t* source, const wchar_t* destination, const wch
     return error;
 }
 
+// Whether the folder the copy is about to go into is to be taken as it is.
+// The destination, and the folders above it, are the user's choice, links or
+// not; a folder inside it that is a link (a junction, a symbolic link, a
+// mount point) may have been planted by anyone who could write there (under
+// C:\, every user), and an installer with an administrator's rights would
+// write the disc's files, and clear the marks of the files it finds, in the
+// folder it points to, such as one below C:\Windows.
+enum class Links { kAccepted, kRefused };
+// ERROR_STOPPED_ON_SYMLINK, which MinGW's headers lack: "the create operation
+// stopped after reaching a symbolic link". Windows before Vista, and Wine 8,
+// have no text for it; the box then gives its number.
+constexpr DWORD kStoppedOnLink = 681;
+
 // Makes the folder `path` with every missing folder above it. Returns the
 // error, ERROR_SUCCESS once the folder is there. Windows makes no folder
-// longer than kMaxFolderPath (Wine does): such a path does not fit.
-DWORD CreateFolder(const wchar_t* path) {
-    if (FolderExists(path)) return ERROR_SUCCESS;
+// longer than kMaxFolderPath (Wine does): such a path does not fit. A folder
+// that is there and is a link, where `links` refuses it, is
+// kStoppedOnLink: the copy stops in front of it.
+DWORD CreateFolder(const wchar_t* path, Links links) {
+    if (FolderExists(path)) {
+        const bool link = (GetFileAttributesW(path) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        return link && links == Links::kRefused ? kStoppedOnLink : ERROR_SUCCESS;
+    }
     if (!FitsAsFolder(path)) return ERROR_FILENAME_EXCED_RANGE;
     MakeDirectoryChain(path);
     if (FolderExists(path)) return ERROR_SUCCESS;
@@ -101,9 +119,10 @@ DWORD CreateFolder(const wchar_t* path) {
 
 // Creates the folder `path` (nullptr: it does not fit), shown as
 // `folder`\`name` when it cannot be, until it is there or the user cancels.
-bool CreateFolderOrAsk(InstallerView& view, const wchar_t* path, const wchar_t* folder, const wchar_t* name) {
+bool CreateFolderOrAsk(InstallerView& view, const wchar_t* path, const wchar_t* folder, const wchar_t* name,
+                       Links links) {
     for (;;) {
-        const DWORD error = path != nullptr ? CreateFolder(path) : ERROR_FILENAME_EXCED_RANGE;
+        const DWORD error = path != nullptr ? CreateFolder(path, links) : ERROR_FILENAME_EXCED_RANGE;
         if (error == ERROR_SUCCESS) return true;
         if (!AskRetryFolder(view, folder, name, error)) return false;
     }
@@ -132,7 +151,8 @@ public:
     }
 
     bool EnterFolder(const TreeEntry& folder) override {
-        if (!CreateFolderOrAsk(view_, folder.destination, folder.destinationFolder, folder.found.cFileName)) {
+        if (!CreateFolderOrAsk(view_, folder.destination, folder.destinationFolder, folder.found.cFileName,
+                               Links::kRefused)) {
             return false;
         }
         if (folder.destination != nullptr) RemoveLeftover(folder.destination);
@@ -146,7 +166,7 @@ private:
 }  // namespace
 
 bool CopyTree(InstallerView& view, const wchar_t* source, const wchar_t* destination) {
-    if (!CreateFolderOrAsk(view, destination, destination, nullptr)) return false;
+    if (!CreateFolderOrAsk(view, destination, destination, nullptr, Links::kAccepted)) return false;
     // Copying a folder onto itself would read and write every file at once;
     // Windows' CopyFileW refuses that for the first file, so it is a failed copy.
     if (SameFolder(IdentifyFolder(source), IdentifyFolder(destination))) return false;

@@ -26,12 +26,13 @@ const wchar_t kNoRoomMessage[] =
 constexpr int kBoxTextCapacity = 4096;
 constexpr int kReasonCapacity = 1024;
 
-// `folder`\`name`, or `folder` alone; cut short only past the box's room.
+// `folder`\`name` joined as the copy joins them, or `folder` alone; cut
+// short only past the box's room.
 void ShownPath(wchar_t (&out)[kBoxTextCapacity], const wchar_t* folder, const wchar_t* name) {
     if (name == nullptr) {
         FormatText(out, kBoxTextCapacity, L"%s", {folder});
     } else {
-        FormatText(out, kBoxTextCapacity, L"%s\\%s", {folder, name});
+        FormatText(out, kBoxTextCapacity, JoinFormat(folder), {folder, name});
     }
 }
 

@@ -21,6 +21,10 @@ const wchar_t kTooLongMessage[] = L"Путь к папке назначения 
 const wchar_t kNotFullMessage[] = L"Укажите полный путь к папке назначения, например C:\\ZelOr.";
 const wchar_t kFileInTheWayMessage[] = L"На месте папки назначения находится файл.";
 const wchar_t kSameFolderMessage[] = L"Папка назначения совпадает с папкой, из которой запущена установка.";
+const wchar_t kReservedNameMessage[] = L"Имя «%s» зарезервировано Windows и не может быть именем папки.";
+const wchar_t kDriveUnavailableMessage[] =
+    L"Диск %s недоступен. Если это сетевой диск, выберите папку на локальном диске.";
+const wchar_t kAlreadyRunningMessage[] = L"Установка уже выполняется.";
 const wchar_t kInstallerCaption[] = L"" INSTALLER_CAPTION;
 
 namespace {
@@ -28,14 +32,17 @@ namespace {
 // The all-users desktop folder, later the shortcut path built from it.
 using DesktopPath = PathText<kDesktopPathCapacity>;
 
-// The folder the running installer was started from: the medium. False when
-// the program's own path is longer than the 258 characters read, because a
-// path cut short would name some other folder.
+// The folder the running installer was started from: the medium. A drive
+// root keeps its separator: "M:" alone names the current folder of drive M:,
+// which may be any folder there. False when the program's own path is longer
+// than the 258 characters read, because a path cut short would name some
+// other folder.
 bool FindSourceFolder(ShortPath& folder) {
     const DWORD size = ShortPath::capacity - 1;
     const DWORD length = GetModuleFileNameW(GetModuleHandleW(nullptr), folder.text, size);
     if (length == 0 || length >= size) return false;
     wchar_t* lastSeparator = FindLastChar(folder.text, L'\\');
+    if (lastSeparator == folder.text + 2 && folder.text[1] == L':') ++lastSeparator;
     if (lastSeparator != nullptr) *lastSeparator = L'\0';
     return true;
 }
@@ -50,6 +57,19 @@ bool AppendShortcutName(DesktopPath& path) {
     lstrcatW(path.text, kShortcutName);
     lstrcatW(path.text, extension);
     return true;
+}
+
+// Makes the shortcut to `program` on the all-users desktop, or where that
+// cannot be (a standard user may not write there, or it cannot be found), on
+// the user's own: the completion box has told the user to look there.
+// `path` is the room to build the shortcut's path in.
+void PlaceShortcut(const wchar_t* program, DesktopPath& path) {
+    if (FindCommonDesktop(path.text) && AppendShortcutName(path) &&
+        SUCCEEDED(CreateShellLink(program, path.text, kShortcutName))) {
+        return;
+    }
+    // result ignored: a missing shortcut is not reported; the program still starts.
+    if (FindUserDesktop(path.text) && AppendShortcutName(path)) CreateShellLink(program, path.text, kShortcutName);
 }
 
 // Starts the installed program as WinExec did, which has no wide form: by its
@@ -113,33 +133,55 @@ void StartProgram(const wchar_t* path) {
     StartDirectly(path);
 }
 
-// Why the destination as typed cannot be installed into, or nullptr; the
-// full path it means in `destination`. A destination that is not a full path
-// would be taken relative to the installer's current folder, the disc when
-// autorun started it; an empty one would name the current drive's root.
-const wchar_t* RefuseDestination(ShortPath& typed, const wchar_t* source, ShortPath& destination) {
+// Room for a refusal's text: the longest folder name and the words around it.
+constexpr int kRefusalCapacity = 512;
+using RefusalText = wchar_t[kRefusalCapacity];
+
+bool Refuse(RefusalText& refusal, const wchar_t* format, const wchar_t* detail = L"") {
+    FormatText(refusal, kRefusalCapacity, format, {detail});
+    return true;
+}
+
+// Whether the destination as typed cannot be installed into, and why, in
+// `refusal`; the full path it means in `destination`. A destination that is
+// not a full path would be taken relative to the installer's current folder,
+// the disc when autorun started it; an empty one would name the current
+// drive's root.
+bool RefuseDestination(ShortPath& typed, const wchar_t* source, ShortPath& destination, RefusalText& refusal) {
     // 259 units read: more was put into the field than it takes (a picked folder).
     const bool cut = lstrlenW(typed.text) > kMaxDestination;
     const wchar_t* const trimmed = TrimSpaces(typed.text);
-    if (*trimmed == L'\0') return kEmptyDestinationMessage;
-    if (cut) return kTooLongMessage;
+    if (*trimmed == L'\0') return Refuse(refusal, kEmptyDestinationMessage);
+    if (cut) return Refuse(refusal, kTooLongMessage);
     switch (MakeFullPath(trimmed, destination)) {
     case FullPath::kMade:
         break;
     case FullPath::kNotFull:
-        return kNotFullMessage;
+        return Refuse(refusal, kNotFullMessage);
     case FullPath::kTooLong:
-        return kTooLongMessage;
+        return Refuse(refusal, kTooLongMessage);
+    case FullPath::kReservedName:
+        return Refuse(refusal, kReservedNameMessage, destination.text);  // the folder name as typed
+    }
+    if (destination.text[1] == L':') {
+        // A letter this installer does not see: most often a network drive
+        // mapped in the user's own session, which an elevated installer does
+        // not have. No retry could create a folder there.
+        const wchar_t letter = destination.text[0];
+        const wchar_t root[] = {letter, L':', L'\\', L'\0'};
+        const wchar_t drive[] = {letter >= L'a' && letter <= L'z' ? static_cast<wchar_t>(letter - L'a' + L'A') : letter,
+                                 L':', L'\0'};
+        if (GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR) return Refuse(refusal, kDriveUnavailableMessage, drive);
     }
     const DWORD attributes = GetFileAttributesW(destination.text);
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return kFileInTheWayMessage;
+        return Refuse(refusal, kFileInTheWayMessage);
     }
     // No retry can mend a copy of the medium onto itself.
     if (source != nullptr && SameFolder(IdentifyFolder(source), IdentifyFolder(destination.text))) {
-        return kSameFolderMessage;
+        return Refuse(refusal, kSameFolderMessage);
     }
-    return nullptr;
+    return false;
 }
 
 }  // namespace
@@ -151,7 +193,8 @@ void RunInstall(InstallerView& view) {
     ShortPath program;
     const bool sourceKnown = FindSourceFolder(program);
     ShortPath full;
-    if (const wchar_t* refusal = RefuseDestination(typed, sourceKnown ? program.text : nullptr, full)) {
+    RefusalText refusal;
+    if (RefuseDestination(typed, sourceKnown ? program.text : nullptr, full, refusal)) {
         view.ShowMessage(refusal, kInstallerCaption);
         return;
     }
@@ -180,9 +223,6 @@ void RunInstall(InstallerView& view) {
     // A cancelled install starts nothing: the program may be half-copied, or
     // an earlier installation's beside a half-copied product.
     if (!copied || !programFits || !FileExists(program.text)) return;
-    if (FindCommonDesktop(text.text) && AppendShortcutName(text)) {
-        // result ignored: a missing shortcut is not reported; the program still starts.
-        CreateShellLink(program.text, text.text, kShortcutName);
-    }
+    PlaceShortcut(program.text, text);
     StartProgram(program.text);
 }

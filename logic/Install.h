@@ -13,19 +13,24 @@ extern const wchar_t kTooLongMessage[];
 extern const wchar_t kNotFullMessage[];
 extern const wchar_t kFileInTheWayMessage[];
 extern const wchar_t kSameFolderMessage[];
+extern const wchar_t kReservedNameMessage[];      // %s = the folder name as typed
+extern const wchar_t kDriveUnavailableMessage[];  // %s = the drive, "Q:"
+extern const wchar_t kAlreadyRunningMessage[];
 extern const wchar_t kInstallerCaption[];
 
 // What "Извлечь" does: freezes the dialog, checks the destination's room,
 // copies the folder of the running program into the destination typed in the
 // dialog, reports completion, ends the dialog with 1, then makes the desktop
-// shortcut and starts the installed main program when it is there, with the
-// user's own rights even when the installer runs elevated (a desktop shell
-// that has not started it within 15 s is given up on). The destination is
-// made the full path it means first; one that is empty, too long, not a full
-// path, a file, or the source folder itself, is refused with a message and
-// leaves the dialog as it was. An install the user cancels at a failed step
-// ends the dialog with 1 too, with no completion box, shortcut or start. It
-// waits on the disc and on other processes, so the dialog runs it on a thread
-// of its own. The calling thread must be in a single-threaded COM apartment
-// (the shortcut is a COM object).
+// shortcut (on the all-users desktop, else the user's own) and starts the
+// installed main program when it is there, with the user's own rights even
+// when the installer runs elevated (a desktop shell that has not started it
+// within 15 s is given up on). The destination is made the full path it
+// means first; one that is empty, too long, not a full path, named with a
+// device name, on a drive this installer does not see, a file, or the source
+// folder itself, is refused with a message and leaves the dialog as it was.
+// An install the user cancels at a failed step ends the dialog with 1 too,
+// with no completion box, shortcut or start. It waits on the disc and on
+// other processes, so the dialog runs it on a thread of its own. The calling
+// thread must be in a single-threaded COM apartment (the shortcut is a COM
+// object).
 void RunInstall(InstallerView& view);

@@ -26,16 +26,35 @@ wchar_t* TrimSpaces(wchar_t* text) {
     return SkipLeadingSpaces(CutTrailingSpaces(text));
 }
 
+namespace {
+bool EndsInSeparator(const wchar_t* text) {
+    const int length = lstrlenW(text);
+    return length > 0 && text[length - 1] == L'\\';
+}
+}  // namespace
+
+const wchar_t* JoinFormat(const wchar_t* folder) { return EndsInSeparator(folder) ? L"%s%s" : L"%s\\%s"; }
+
 bool JoinPath(wchar_t* out, int capacity, const wchar_t* folder, const wchar_t* name) {
     // wsprintfW writes at most 1024 units whatever the buffer, so the length is
     // checked against the real capacity before anything is written.
-    const int length = lstrlenW(folder) + 1 + lstrlenW(name);
+    const int length = lstrlenW(folder) + (EndsInSeparator(folder) ? 0 : 1) + lstrlenW(name);
     if (length >= capacity || length >= 1024) {
         if (capacity > 0) out[0] = L'\0';
         return false;
     }
-    wsprintfW(out, L"%s\\%s", folder, name);
+    wsprintfW(out, JoinFormat(folder), folder, name);
     return true;
+}
+
+bool EqualsIgnoringAsciiCase(const wchar_t* a, const wchar_t* b) {
+    for (;; ++a, ++b) {
+        wchar_t x = *a, y = *b;
+        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
+        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
+        if (x != y) return false;
+        if (x == L'\0') return true;
+    }
 }
 
 void MakeDirectoryChain(const wchar_t* path) {
@@ -96,6 +115,66 @@ bool IsFullPath(const wchar_t* path) {
     return share[0] == L'\\' && share[1] != L'\0';
 }
 
+// Where the folders below a full path's root begin: past "C:\", or past
+// "\\server\share\" (the end, when nothing follows the share).
+int RootLength(const wchar_t* path) {
+    if (path[1] == L':') return 3;
+    int at = 2;
+    for (int separators = 0; path[at] != L'\0'; ++at) {
+        if (path[at] == L'\\' && ++separators == 2) return at + 1;
+    }
+    return at;
+}
+
+// Whether the folder name `part` (`length` units) names a device instead:
+// Windows looks up the name before its first dot, less trailing spaces, in
+// any case, so "nul", "Con.txt" and "LPT1 .log" are devices too; it reads
+// the superscripts ¹ ² ³ as digits.
+bool IsDeviceName(const wchar_t* part, int length) {
+    int base = 0;
+    while (base < length && part[base] != L'.') ++base;
+    while (base > 0 && part[base - 1] == L' ') --base;
+    if (base != 3 && base != 4) return false;
+    const wchar_t head[4] = {part[0], part[1], part[2], L'\0'};
+    if (base == 3) {
+        for (const wchar_t* device : {L"con", L"prn", L"aux", L"nul"}) {
+            if (EqualsIgnoringAsciiCase(head, device)) return true;
+        }
+        return false;
+    }
+    const wchar_t digit = part[3];
+    const bool numbered = (digit >= L'1' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' ||
+                          digit == L'\u00B3';
+    return numbered && (EqualsIgnoringAsciiCase(head, L"com") || EqualsIgnoringAsciiCase(head, L"lpt"));
+}
+
+// Goes through the folders below the root of the full path `path`, in place:
+// a device name is kReservedName, with that folder in `reserved`; each other
+// folder but "." and ".." loses its trailing spaces and dots, and one made
+// empty so is kNotFull.
+FullPath TrimFolderNames(wchar_t* path, ShortPath& reserved) {
+    int write = RootLength(path);
+    for (int read = write;;) {
+        int end = read;
+        while (path[end] != L'\0' && path[end] != L'\\') ++end;
+        const int length = end - read;
+        if (IsDeviceName(path + read, length)) {
+            lstrcpynW(reserved.text, path + read, length + 1);
+            return FullPath::kReservedName;
+        }
+        const bool relative = path[read] == L'.' && (length == 1 || (length == 2 && path[read + 1] == L'.'));
+        int kept = length;
+        while (!relative && kept > 0 && (path[read + kept - 1] == L' ' || path[read + kept - 1] == L'.')) --kept;
+        if (kept == 0 && length > 0) return FullPath::kNotFull;
+        for (int i = 0; i < kept; ++i) path[write++] = path[read + i];
+        if (path[end] == L'\0') break;
+        path[write++] = L'\\';
+        read = end + 1;
+    }
+    path[write] = L'\0';
+    return FullPath::kMade;
+}
+
 }  // namespace
 
 FullPath MakeFullPath(const wchar_t* typed, ShortPath& out) {
@@ -111,9 +190,11 @@ FullPath MakeFullPath(const wchar_t* typed, ShortPath& out) {
     }
     joined[length] = L'\0';
     if (!IsFullPath(joined)) return FullPath::kNotFull;
+    const FullPath folders = TrimFolderNames(joined, out);
+    if (folders != FullPath::kMade) return folders;
 
-    // "." and ".." resolved, trailing dots and spaces of a name dropped, as
-    // Windows reads the path; a full path is never joined to the current folder.
+    // "." and ".." resolved as Windows reads the path; a full path is never
+    // joined to the current folder.
     const DWORD full = GetFullPathNameW(joined, ShortPath::capacity, out.text, nullptr);
     if (full >= static_cast<DWORD>(ShortPath::capacity)) {
         out.text[0] = L'\0';

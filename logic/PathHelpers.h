@@ -17,10 +17,20 @@ wchar_t* CutTrailingSpaces(wchar_t* text);
 // the buffer itself still begins with them.
 wchar_t* TrimSpaces(wchar_t* text);
 
-// Writes "folder\name" into `out`. No separator is added or removed beyond the
-// one between them. When the joined text does not fit `capacity` units, `out`
+// Writes "folder\name" into `out`, with no second separator after a folder
+// that ends in one (a drive root: "M:\" and "x" give "M:\x"); nothing else is
+// added or removed. When the joined text does not fit `capacity` units, `out`
 // becomes the empty text and the result is false.
 bool JoinPath(wchar_t* out, int capacity, const wchar_t* folder, const wchar_t* name);
+
+// The format that joins `folder` and a name as JoinPath does: "%s\%s", or
+// "%s%s" after a folder that ends in its separator.
+const wchar_t* JoinFormat(const wchar_t* folder);
+
+// Whether `a` and `b` are the same text, ASCII letters compared without case
+// and every other unit exactly: for names that are ASCII, where the
+// locale-aware lstrcmpiW would also ignore hyphens and apostrophes.
+bool EqualsIgnoringAsciiCase(const wchar_t* a, const wchar_t* b);
 
 template <int Capacity>
 bool JoinPath(PathText<Capacity>& out, const wchar_t* folder, const wchar_t* name) {
@@ -64,15 +74,20 @@ bool FitsAsFolder(const wchar_t* path);
 // The longest destination the installer takes: the field holds no more.
 constexpr int kMaxDestination = 258;
 
-enum class FullPath { kMade, kNotFull, kTooLong };
+enum class FullPath { kMade, kNotFull, kTooLong, kReservedName };
 // Makes the destination the user typed into the full path it means, in
 // `out`: forward slashes become backslashes, runs of separators one (a
-// network path keeps its leading \), "." and ".." are resolved, and a
-// trailing separator goes except at a drive root (C:\ stays C:\). Only a full
-// path is taken: a drive letter with ":", or \server\share; anything else
-// (a relative path, one relative to the current drive, "C:x") is kNotFull and
-// never resolved against the current folder. A result over kMaxDestination
-// units is kTooLong. `out` is empty unless the result is kMade.
+// network path keeps its leading \), every folder below the root loses its
+// trailing spaces and dots (Windows drops them from the last part only, so
+// "C:\Games \ZelOr" would make C:\Games and then look for "Games "), "." and
+// ".." are resolved, and a trailing separator goes except at a drive root
+// (C:\ stays C:\). Only a full path is taken: a drive letter with ":\", or
+// \\server\share; anything else (a relative path, one relative to the
+// current drive, "C:x", a folder of nothing but spaces and dots) is kNotFull
+// and never resolved against the current folder. A folder named as a device
+// (CON, NUL, COM1, LPT1.txt, ...) is kReservedName, with that folder as typed
+// in `out`. A result over kMaxDestination units is kTooLong. Otherwise `out`
+// is empty unless the result is kMade.
 FullPath MakeFullPath(const wchar_t* typed, ShortPath& out);
 
 // Which folder a path names, independent of how the path spells it (case,

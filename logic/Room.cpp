@@ -8,6 +8,19 @@ namespace {
 
 ULONGLONG FileSize(DWORD high, DWORD low) { return (static_cast<ULONGLONG>(high) << 32) | low; }
 
+// What the file at `path`, which the install replaces, takes on its volume:
+// a compressed or sparse file takes less than its length. Nothing for a
+// folder, or where there is no file.
+ULONGLONG Occupied(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+    DWORD high = 0;
+    const DWORD low = GetCompressedFileSizeW(path, &high);
+    // INVALID_FILE_SIZE is also the low half of a valid size; the error tells.
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
+    return FileSize(high, low);
+}
+
 // Adds up what the files of a walk take on the destination's volume at the
 // fullest moment of the copy. A file is written beside the one it replaces
 // and takes its place only once whole, so while it is written both are
@@ -19,22 +32,30 @@ public:
 
     bool VisitFile(const TreeEntry& file) override {
         const LONGLONG added = Clusters(FileSize(file.found.nFileSizeHigh, file.found.nFileSizeLow));
-        LONGLONG freed = 0;
-        WIN32_FILE_ATTRIBUTE_DATA there;
-        if (file.destination != nullptr && GetFileAttributesExW(file.destination, GetFileExInfoStandard, &there) &&
-            !(there.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            freed = Clusters(FileSize(there.nFileSizeHigh, there.nFileSizeLow));
-        }
-        if (taken_ + added > peak_) peak_ = taken_ + added;
-        taken_ += added - freed;
+        const LONGLONG freed = file.destination != nullptr ? Clusters(Occupied(file.destination)) : 0;
+        Take(added);
+        taken_ -= freed;
         return true;
     }
-    bool EnterFolder(const TreeEntry&) override { return true; }
+    // On FAT32 and exFAT every folder takes a cluster at least (128 KB on a
+    // large exFAT stick); NTFS keeps a small one in its file table, so this
+    // errs on the safe side there.
+    bool EnterFolder(const TreeEntry& folder) override {
+        if (folder.destination != nullptr && !FolderExists(folder.destination)) Take(cluster_);
+        return true;
+    }
+    // Folders the install makes above the tree, for a destination below a
+    // folder that is not there yet.
+    void AddFolders(int count) { Take(count * cluster_); }
 
     // The most the install takes beyond what the volume holds now, at least nothing.
     ULONGLONG Required() const { return static_cast<ULONGLONG>(peak_); }
 
 private:
+    void Take(LONGLONG bytes) {
+        taken_ += bytes;
+        if (taken_ > peak_) peak_ = taken_;
+    }
     LONGLONG Clusters(ULONGLONG size) const {
         return static_cast<LONGLONG>((size + cluster_ - 1) / cluster_ * cluster_);
     }
@@ -45,10 +66,11 @@ private:
 };
 
 // The nearest folder of `path` that exists: the path itself or the closest of
-// its parents, a drive root with its backslash. False when there is none.
-bool NearestExistingFolder(const wchar_t* path, ShortPath& folder) {
+// its parents, a drive root with its backslash, and in `missing` how many
+// folders are missing below it. False when there is none.
+bool NearestExistingFolder(const wchar_t* path, ShortPath& folder, int& missing) {
     if (!CopyPath(folder, path)) return false;
-    for (;;) {
+    for (missing = 0;; ++missing) {
         if (FolderExists(folder.text)) return true;
         wchar_t* separator = FindLastChar(folder.text, L'\\');
         // Nothing above a drive root, a \\server\share or a relative name.
@@ -63,17 +85,20 @@ bool NearestExistingFolder(const wchar_t* path, ShortPath& folder) {
 bool EnsureRoom(InstallerView& view, const wchar_t* source, const wchar_t* destination) {
     for (;;) {
         ShortPath existing;
+        int missing = 0;
         wchar_t root[MAX_PATH];
         DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
         ULARGE_INTEGER available;
         // results examined only for success: a volume that cannot be asked is
         // not measured, and the copy reports what is wrong with it.
-        if (!NearestExistingFolder(destination, existing) || !GetVolumePathNameW(existing.text, root, MAX_PATH) ||
+        if (!NearestExistingFolder(destination, existing, missing) ||
+            !GetVolumePathNameW(existing.text, root, MAX_PATH) ||
             !GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters) ||
             sectorsPerCluster == 0 || bytesPerSector == 0) {
             return true;
         }
         SpaceCount count(static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector);
+        count.AddFolders(missing);
         if (!WalkTree(view, count, source, destination)) return false;
         if (!GetDiskFreeSpaceExW(existing.text, &available, nullptr, nullptr)) return true;
         if (count.Required() <= available.QuadPart) return true;

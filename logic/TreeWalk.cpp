@@ -13,16 +13,6 @@ const wchar_t* const kExcludedNames[] = {L"autorun.inf", L"start.exe", L"hd.exe"
 // The excluded names are ASCII, so folding ASCII letters is exact; the
 // locale-aware lstrcmpiW would also ignore hyphens and apostrophes
 // ("st-art.exe" would match "start.exe").
-bool EqualsIgnoringAsciiCase(const wchar_t* a, const wchar_t* b) {
-    for (;; ++a, ++b) {
-        wchar_t x = *a, y = *b;
-        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
-        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
-        if (x != y) return false;
-        if (x == L'\0') return true;
-    }
-}
-
 bool IsExcludedFile(const wchar_t* name) {
     for (const wchar_t* excluded : kExcludedNames) {
         if (EqualsIgnoringAsciiCase(name, excluded)) return true;

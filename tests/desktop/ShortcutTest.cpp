@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <objbase.h>
+#include <shlobj.h>
 
 #include <cwchar>
 #include <string>
@@ -13,55 +14,72 @@
 
 namespace {
 
-std::string FoundDesktop(bool* found) {
+// How the installer finds a desktop folder: the Shell Folders value, and
+// where that gives none, what SHGetFolderPathW says.
+struct Lookup {
+    const char* name;
+    const ShellFolder& value;
+    bool (*find)(wchar_t (&)[kDesktopPathCapacity]);
+    int csidl;
+};
+const Lookup kLookups[] = {
+    {"all users' desktop", kCommonDesktop, FindCommonDesktop, CSIDL_COMMON_DESKTOPDIRECTORY},
+    {"user's desktop", kUserDesktop, FindUserDesktop, CSIDL_DESKTOPDIRECTORY},
+};
+
+std::string FoundDesktop(const Lookup& lookup, bool* found) {
     wchar_t folder[kDesktopPathCapacity];
     std::wmemset(folder, L'J', kDesktopPathCapacity);  // junk: an unterminated read shows
-    *found = FindCommonDesktop(folder);
+    *found = lookup.find(folder);
     const wchar_t* end = std::wmemchr(folder, L'\0', kDesktopPathCapacity);
     EXPECT_NE(nullptr, end) << "desktop folder text is not terminated inside its buffer";
     return end ? Narrow(folder) : "<unterminated>";
 }
 
-TEST(FindCommonDesktop, AcceptsOnlyNonEmptyTextThatFits) {
-    CommonDesktopValue value;
+// The value where it is a folder's text that fits; the system's folder
+// where it is missing or cannot serve.
+TEST(FindDesktop, TakesTheValueWhereItHoldsAFolderAndTheSystemsFolderElsewhere) {
     struct Case {
         const char* what;
         DWORD type;
         std::string bytes;
-        bool found;
-        std::string folder;
+        std::string folder;  // "" for the system's
     };
     const std::string longest(4095, 'd');  // with its terminator one unit too many
     const Case cases[] = {
         {"plain folder", REG_SZ, Utf16Bytes(std::string("C:\\Documents and Settings\\All Users\\Desktop") + '\0'),
-         true, "C:\\Documents and Settings\\All Users\\Desktop"},
-        {"trailing backslash", REG_SZ, Utf16Bytes(std::string("C:\\Desk\\") + '\0'), true, "C:\\Desk\\"},
-        {"expandable text", REG_EXPAND_SZ, Utf16Bytes(std::string("C:\\Desk") + '\0'), true, "C:\\Desk"},
-        {"stored without terminator", REG_SZ, Utf16Bytes("C:\\Desk"), true, "C:\\Desk"},
+         "C:\\Documents and Settings\\All Users\\Desktop"},
+        {"trailing backslash", REG_SZ, Utf16Bytes(std::string("C:\\Desk\\") + '\0'), "C:\\Desk\\"},
+        {"expandable text", REG_EXPAND_SZ, Utf16Bytes(std::string("C:\\Desk") + '\0'), "C:\\Desk"},
+        {"stored without terminator", REG_SZ, Utf16Bytes("C:\\Desk"), "C:\\Desk"},
         // A unit cut in half by an odd size is dropped, not read past.
-        {"odd size", REG_SZ, Utf16Bytes("C:\\Desk") + 'x', true, "C:\\Desk"},
-        {"Cyrillic", REG_SZ, Utf16Bytes(std::string("C:\\Рабочий стол") + '\0'), true, "C:\\Рабочий стол"},
-        {"several scripts", REG_SZ, Utf16Bytes(std::string("D:\\Jürgen\\Ελληνικά\\デスクトップ") + '\0'), true,
+        {"odd size", REG_SZ, Utf16Bytes("C:\\Desk") + 'x', "C:\\Desk"},
+        {"Cyrillic", REG_SZ, Utf16Bytes(std::string("C:\\Рабочий стол") + '\0'), "C:\\Рабочий стол"},
+        {"several scripts", REG_SZ, Utf16Bytes(std::string("D:\\Jürgen\\Ελληνικά\\デスクトップ") + '\0'),
          "D:\\Jürgen\\Ελληνικά\\デスクトップ"},
-        {"empty text", REG_SZ, Utf16Bytes(std::string(1, '\0')), false, ""},
-        {"not text", REG_DWORD, std::string("\x01\x02\x03\x04", 4), false, ""},
-        {"binary", REG_BINARY, Utf16Bytes(std::string("C:\\Desk") + '\0'), false, ""},
-        {"too long for the buffer", REG_SZ, Utf16Bytes(longest + '\0'), false, ""},
+        {"empty text", REG_SZ, Utf16Bytes(std::string(1, '\0')), ""},
+        {"not text", REG_DWORD, std::string("\x01\x02\x03\x04", 4), ""},
+        {"binary", REG_BINARY, Utf16Bytes(std::string("C:\\Desk") + '\0'), ""},
+        {"too long for the buffer", REG_SZ, Utf16Bytes(longest + '\0'), ""},
     };
-    for (const Case& c : cases) {
-        value.Set(c.type, c.bytes);
-        bool found = false;
-        const std::string folder = FoundDesktop(&found);
-        EXPECT_EQ(c.found, found) << c.what;
-        if (c.found) {
-            EXPECT_EQ(c.folder, folder) << c.what;
+    for (const Lookup& lookup : kLookups) {
+        SCOPED_TRACE(lookup.name);
+        wchar_t system[MAX_PATH] = L"";
+        ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, lookup.csidl, nullptr, SHGFP_TYPE_CURRENT, system));
+        ASSERT_NE(L'\0', system[0]);
+        ShellFolderValue value(lookup.value);
+        for (const Case& c : cases) {
+            value.Set(c.type, c.bytes);
+            bool found = false;
+            const std::string folder = FoundDesktop(lookup, &found);
+            EXPECT_TRUE(found) << c.what;
+            EXPECT_EQ(c.folder.empty() ? Narrow(system) : c.folder, folder) << c.what;
         }
+        value.Remove();
+        bool found = false;
+        EXPECT_EQ(Narrow(system), FoundDesktop(lookup, &found)) << "value absent";
+        EXPECT_TRUE(found) << "value absent";
     }
-
-    value.Remove();
-    bool found = true;
-    FoundDesktop(&found);
-    EXPECT_FALSE(found) << "value absent";
 }
 
 class ShellLinkTest : public ::testing::Test {

@@ -258,6 +258,47 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
     EXPECT_EQ(std::to_string(SW_SHOWNORMAL), started[4]);
 }
 
+// A standard user may not write to the all-users desktop: the shortcut the
+// completion box speaks of is then on the user's own.
+TEST_F(EndToEndTest, TheShortcutGoesOnTheUsersDesktopWhereTheAllUsersOneTakesNone) {
+    const std::string readOnly = Environment("HD_READ_ONLY_DESKTOP");
+    if (readOnly.empty()) GTEST_SKIP() << "no read-only all-users desktop (run-end-to-end.sh mounts one as root)";
+    WriteFile(readOnly + "\\probe.txt", "probe");
+    ASSERT_FALSE(Exists(readOnly + "\\probe.txt")) << readOnly << " takes files";
+    scene.SetCommonDesktop(readOnly);
+
+    Installer installer("N:\\");
+    ASSERT_NE(nullptr, installer.dialog);
+    ASSERT_TRUE(StartCopy(installer, defaultDestination)) << "the copy was not under way";
+    HWND box = WaitForWindow(shown::kCompletionCaption, installer.Id(), 3 * WindowTimeout());
+    ASSERT_NE(nullptr, box);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(1u, installer.ExitCode());
+
+    const ShellLinkFields link = scene.ReadShortcut(scene.userShortcut);
+    EXPECT_TRUE(link.loaded) << scene.userShortcut;
+    EXPECT_EQ(defaultDestination + "\\zel_or.exe", link.target);
+    EXPECT_EQ("Орвента", link.description);
+    // Started all the same; waited for, as it holds the destination.
+    EXPECT_EQ(kStartRecordLines, scene.WaitForStartRecord(10000).size()) << scene.ReadStartRecord();
+}
+
+// Autorun starts HD.EXE at the root of the drive, but a user may start it
+// from a command prompt elsewhere on that drive: the medium is still the
+// drive's root, not the folder "N:" names then.
+TEST_F(EndToEndTest, AMediumAtADriveRootIsThatRootWhateverTheCurrentFolder) {
+    Installer installer("N:\\data\\", nullptr, "N:\\HD.EXE");
+    ASSERT_NE(nullptr, installer.dialog);
+    SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"n:\\"));
+    PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
+    HWND box = WaitForInstallerBox(installer.Id(), installer.dialog, WindowTimeout());
+    ASSERT_NE(nullptr, box) << "no box refused the medium as its own destination";
+    EXPECT_EQ(shown::kSameFolder, MessageBoxText(box));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    SendMessageA(installer.Control(IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_EQ(2u, installer.ExitCode());
+}
+
 // An impatient user starts the installer again, or Windows XP does when the
 // drive is double-clicked: the second one shows the first, which another
 // window had covered, and ends with 2, writing nothing; the first goes on.
@@ -285,6 +326,32 @@ TEST_F(EndToEndTest, ASecondInstallerShowsTheFirstAndEndsWithTwo) {
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(1u, installer.ExitCode());
     EXPECT_EQ(MediumFilesToInstall(), ListFiles(defaultDestination));
+}
+
+// The first installer runs where the second cannot see its window: in
+// another session, or with rights whose mutex this one may not open (here,
+// one that no one may open). The second says so and ends with 2.
+TEST_F(EndToEndTest, ASecondInstallerThatCannotReachTheFirstSaysItRunsAndEndsWithTwo) {
+    SECURITY_DESCRIPTOR descriptor;
+    ACL noAccess;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    InitializeAcl(&noAccess, sizeof noAccess, ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, &noAccess, FALSE);
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+    // Per machine, as every session's installer names it.
+    HANDLE first = CreateMutexW(&attributes, FALSE, L"Global\\Zelarit.Orventa.Installer");
+    ASSERT_NE(nullptr, first) << GetLastError();
+    {
+        const StartedProcess second("N:\\HD.EXE", "", "N:\\");
+        ASSERT_TRUE(second.Started()) << second.Failure();
+        HWND box = WaitForWindow(shown::kCaption, second.Id());
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ(nullptr, GetDlgItem(box, 1000)) << "the installer's dialog came up";
+        EXPECT_EQ(shown::kAlreadyRunning, MessageBoxText(box));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(2u, second.ExitCode());
+    }
+    CloseHandle(first);
 }
 
 }  // namespace

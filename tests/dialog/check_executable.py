@@ -56,6 +56,7 @@ XP = {dll: set(names.split()) for dll, names in {
         CreateMutexW CreateProcessA CreateProcessW CreateThread DeleteCriticalSection DeleteFileA DeleteFileW EnterCriticalSection
         ExitProcess FindClose FindFirstFileA FindFirstFileW FindNextFileA FindNextFileW FormatMessageA FormatMessageW
         FreeLibrary GetCurrentDirectoryA GetCurrentDirectoryW GetCurrentProcess GetCurrentThreadId GetDiskFreeSpaceA GetDiskFreeSpaceExA GetDiskFreeSpaceExW GetDiskFreeSpaceW
+        GetCompressedFileSizeA GetCompressedFileSizeW GetDriveTypeA GetDriveTypeW
         GetExitCodeThread GetFileAttributesA GetFileAttributesExA GetFileAttributesExW GetFileAttributesW GetFileInformationByHandle
         GetFullPathNameA GetFullPathNameW GetLastError GetModuleFileNameA GetModuleFileNameW GetModuleHandleA
         GetModuleHandleW GetProcAddress GetProcessHeap GetStartupInfoA GetStartupInfoW GetTickCount GetVolumePathNameA
@@ -75,7 +76,8 @@ XP = {dll: set(names.split()) for dll, names in {
     'advapi32.dll': 'GetTokenInformation OpenProcessToken RegCloseKey RegOpenKeyExA RegOpenKeyExW RegQueryValueExA '
                     'RegQueryValueExW',
     'ole32.dll': 'CoCreateInstance CoInitialize CoTaskMemFree CoUninitialize',
-    'shell32.dll': 'SHBrowseForFolderA SHBrowseForFolderW SHGetMalloc SHGetPathFromIDListA SHGetPathFromIDListW',
+    'shell32.dll': 'SHBrowseForFolderA SHBrowseForFolderW SHGetFolderPathA SHGetFolderPathW SHGetMalloc '
+                   'SHGetPathFromIDListA SHGetPathFromIDListW',
     'shlwapi.dll': 'StrFormatByteSizeW',
     # Their reference pages name no Windows version. Microsoft's KB 139071
     # ("OLE Automation BSTR caching ...") documents the SysAllocString and

@@ -39,20 +39,22 @@ using Files = std::vector<std::string>;
 const Files kCopyOrder = {"data\\a.txt",        "data\\b.txt",        "data\\big.bin",
                           "data\\c.txt",        "data\\maps\\m1.bin", "data\\maps\\m2.bin",
                           "data\\z.txt",        "zel_or.exe",         "zz\\after.txt"};
+constexpr int kMediumFolders = 3;  // data, data\maps, zz
 constexpr DWORD kBigSize = 300000;
 
 // The box the fault brings, and the path it names (below the medium or the
 // destination, as the kind says).
 enum class Box { kNone, kCopy, kFolder, kListing, kRoom };
 // How the fault is lifted before Retry.
-enum class Lift { kNone, kHealMedium, kGrowDestination, kMakeWritable, kEndProgram };
+enum class Lift { kNone, kHealMedium, kGrowDestination, kMakeWritable, kEndProgram, kRemoveLink };
 // How the destination is prepared.
 enum class Room {
     kAsIs,
     kSmall,
     kOneClusterShort,
     kJustEnoughBesideAnEarlierInstall,
-    kOneClusterShortBesideAnEarlierInstall
+    kOneClusterShortBesideAnEarlierInstall,
+    kDataLinkedElsewhere
 };
 
 struct Fault {
@@ -98,8 +100,12 @@ const Fault kFaults[] = {
      Lift::kHealMedium, Room::kAsIs},
     {"the destination disk is far too small", "", "T:\\ZelOr", 0, "", Box::kRoom, "", "", Lift::kGrowDestination,
      Room::kSmall},
+    // Each folder the install makes takes a cluster, as on FAT32 and exFAT:
+    // the medium's three and the destination, and here the one above it too.
     {"the destination disk is one cluster too small", "", "T:\\ZelOr", 0, "", Box::kRoom, "", "",
      Lift::kGrowDestination, Room::kOneClusterShort},
+    {"the destination disk is one cluster too small for a new folder two deep", "", "T:\\Игры\\ZelOr", 0, "",
+     Box::kRoom, "", "", Lift::kGrowDestination, Room::kOneClusterShort},
     // A file is written beside the one it replaces: the room the install
     // needs is what it takes at its fullest moment, not what it adds in the end.
     {"an earlier installation and just enough room at the fullest moment", "", "T:\\ZelOr", 0, "", Box::kNone, "",
@@ -112,6 +118,12 @@ const Fault kFaults[] = {
     // Windows lets no one write a running program's file: a sharing violation.
     {"the earlier installation's program still runs", "", "", 7, "", Box::kCopy, "zel_or.exe", "zel_or.exe",
      Lift::kEndProgram, Room::kAsIs},
+    // Planted by anyone who could write there: the installer, with an
+    // administrator's rights, writes nothing through it and leaves the
+    // marks of what it finds there alone. The destination itself is a link
+    // too, which the user chose: it is installed into.
+    {"a folder inside the destination is a link to a folder elsewhere", "", "", 0, "", Box::kFolder, "data", "",
+     Lift::kRemoveLink, Room::kDataLinkedElsewhere},
 };
 
 // From pressing "Извлечь" to the installer's end: the copy of 300 KB through
@@ -128,7 +140,20 @@ bool Contains(const Files& files, const std::string& file) {
     return std::find(files.begin(), files.end(), file) != files.end();
 }
 
-// Size and last-write time of every file below `root`, by path; folders whose
+// The host's path of a Windows path, for run-faults.sh: Wine's own
+// kernel32 tells it.
+std::string UnixPath(const std::string& path) {
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unix = toUnix != nullptr ? toUnix(Wide(path).c_str()) : nullptr;
+    if (unix == nullptr) return "<no host path for " + path + ">";
+    const std::string host = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return host;
+}
+
+// Size, last-write time and attributes of every file below `root`, by path; folders whose
 // path starts with one of `skipped` are left out, and so are links (Wine links
 // the user's document folders to the host's home, which is not the prefix's).
 void Snapshot(const std::string& root, const Files& skipped, std::map<std::string, std::string>& files) {
@@ -142,7 +167,8 @@ void Snapshot(const std::string& root, const Files& skipped, std::map<std::strin
         } else {
             files[path] = std::to_string(entry.nFileSizeLow) + " bytes, written " +
                           std::to_string(entry.ftLastWriteTime.dwLowDateTime) + ":" +
-                          std::to_string(entry.ftLastWriteTime.dwHighDateTime);
+                          std::to_string(entry.ftLastWriteTime.dwHighDateTime) + ", attributes " +
+                          std::to_string(entry.dwFileAttributes);
         }
     }
 }
@@ -158,26 +184,6 @@ ULONGLONG Available(const std::string& folder) {
     ULARGE_INTEGER available = {};
     GetDiskFreeSpaceExW(Wide(folder).c_str(), &available, nullptr, nullptr);
     return available.QuadPart;
-}
-
-struct BoxSearch {
-    DWORD process;
-    HWND dialog;
-    HWND found;
-};
-
-BOOL CALLBACK FindErrorBox(HWND window, LPARAM context) {
-    BoxSearch& search = *reinterpret_cast<BoxSearch*>(context);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t className[16] = L"";
-    GetClassNameW(window, className, 16);
-    if (process != search.process || window == search.dialog || lstrcmpW(className, L"#32770") != 0 ||
-        !IsWindowVisible(window) || TextOf(window) != shown::kCaption) {
-        return TRUE;
-    }
-    search.found = window;
-    return FALSE;
 }
 
 // A watch of the installer's window while it installs, as Windows keeps
@@ -265,9 +271,7 @@ public:
             if (box != nullptr) {
                 completion = MessageBoxText(box);
             } else {
-                BoxSearch search = {Id(), dialog, nullptr};
-                EnumWindows(FindErrorBox, reinterpret_cast<LPARAM>(&search));
-                if ((box = search.found) == nullptr) continue;
+                if ((box = WaitForInstallerBox(Id(), dialog, 0)) == nullptr) continue;
                 errors.push_back(MessageBoxText(box));
                 command = answer(errors.back());
             }
@@ -362,6 +366,12 @@ protected:
         return sum;
     }
 
+    // A cluster for each folder an install into `destination` on an empty
+    // T: makes: each of its path and the medium's.
+    static ULONGLONG FolderClustersOnT(const std::string& destination) {
+        return (std::count(destination.begin(), destination.end(), '\\') + kMediumFolders) * ClusterOfT();
+    }
+
     // A file an earlier installation left in `folder`; its contents.
     std::string PutEarlier(const std::string& folder, const std::string& file) {
         const std::string path = folder + "\\" + file;
@@ -384,11 +394,25 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
     switch (fault.room) {
     case Room::kAsIs:
         return "";
+    case Room::kDataLinkedElsewhere: {
+        // The destination a link to a folder off C:, the one its "data"
+        // links to on C:, holding a read-only file of a name the disc has.
+        const std::string chosen = records + "\\chosen", elsewhere = scene.scratch / "elsewhere";
+        RemoveTree(chosen);
+        MakeFolders(chosen);
+        RemoveTree(elsewhere);
+        WriteFile(elsewhere + "\\a.txt", "not the disc's");
+        SetAttributes(elsewhere + "\\a.txt", FILE_ATTRIBUTE_READONLY);
+        Request("link\t" + UnixPath(chosen) + "\t" + UnixPath(destination));
+        Request("link\t" + UnixPath(elsewhere) + "\t" + UnixPath(destination) + "/data");
+        EXPECT_NE(0u, Attributes(destination + "\\data") & FILE_ATTRIBUTE_REPARSE_POINT) << "no link at data";
+        return "";
+    }
     case Room::kSmall:
         Request("size 64k");
         break;
     case Room::kOneClusterShort:
-        Request("size " + std::to_string(required - ClusterOfT()));
+        Request("size " + std::to_string(required + FolderClustersOnT(destination) - ClusterOfT()));
         break;
     case Room::kJustEnoughBesideAnEarlierInstall:
     case Room::kOneClusterShortBesideAnEarlierInstall: {
@@ -414,7 +438,7 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
         return room == most ? "" : shown::NoRoom("T:\\", ByteSize(most), ByteSize(room));
     }
     }
-    return shown::NoRoom("T:\\", ByteSize(required), ByteSize(Available("T:\\")));
+    return shown::NoRoom("T:\\", ByteSize(required + FolderClustersOnT(destination)), ByteSize(Available("T:\\")));
 }
 
 void FaultTest::Check(const Fault& fault, bool retry) {
@@ -422,6 +446,8 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     // Where the test writes what the destination holds from before: R: only
     // through the folder it shows.
     const std::string writable = StartsWith(destination, "R:") ? readOnlySource + "\\ZelOr" : destination;
+    // A link that a row which failed half-way left there would fail every later one.
+    Request("unlink\t" + UnixPath(destination));
     RemoveTree(writable);
     for (const std::string& left : {scene.shortcut, scene.startRecord, records + "\\hook.log",
                                     records + "\\hook.dialogs"}) {
@@ -511,6 +537,9 @@ void FaultTest::Check(const Fault& fault, bool retry) {
         case Lift::kEndProgram:
             running.reset();
             break;
+        case Lift::kRemoveLink:
+            Request("unlink\t" + UnixPath(destination) + "/data");
+            break;
         }
         return IDRETRY;
     };
@@ -532,6 +561,7 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     ASSERT_EQ("", stillRunning) << "still running " << kStartedProgramBoundMs << " ms after HD.EXE ended";
     Switch("row none", "");
     if (fault.lift == Lift::kMakeWritable) Request("read-only");
+    if (fault.room == Room::kDataLinkedElsewhere) Request("unlink\t" + UnixPath(destination) + "/data");
 
     // One box for the fault, named and with the system's reason; lifted, the
     // fault brings none again.
@@ -590,8 +620,10 @@ void FaultTest::Check(const Fault& fault, bool retry) {
         EXPECT_EQ("<missing>", started) << "a program was started";
     }
     running.reset();
-    RemoveTree(writable);
-    if (fault.room != Room::kAsIs) Request("size 4m");
+    if (fault.room == Room::kDataLinkedElsewhere) Request("unlink\t" + UnixPath(destination));
+    // A destination below a folder of its own on T: takes that one along.
+    RemoveTree(StartsWith(writable, "T:") ? writable.substr(0, writable.find('\\', 3)) : writable);
+    if (fault.room != Room::kAsIs && fault.room != Room::kDataLinkedElsewhere) Request("size 4m");
 }
 
 TEST_F(FaultTest, EveryFaultIsAskedAboutAndEndsAsTheUserAnswers) {

@@ -6,11 +6,13 @@
 #   X:  the medium: fault_fs.py serving state/medium, typed as a CD-ROM
 #   T:  a tmpfs, resized as the test asks
 #   R:  state/earlier mounted read-only, made writable as the test asks
-# The test runs under Wine, which cannot mount: it writes one request a time
-# to state/records/request ("size BYTES" remounts T: with that size,
-# "writable" and "read-only" remount R:, "stop-explorer" and
-# "resume-explorer" stop and resume the prefix's desktop shell), which is
-# carried out here, and request.done then holds the command's exit code.
+# The test runs under Wine, which can neither mount nor make links: it writes
+# one request a time to state/records/request ("size BYTES" remounts T: with
+# that size, "writable" and "read-only" remount R:, "link<TAB>TARGET<TAB>LINK"
+# makes a symbolic link and "unlink<TAB>LINK" removes one if it is there, by
+# host paths, "stop-explorer" and "resume-explorer" stop and resume the
+# prefix's desktop shell), which is carried out here, and request.done then
+# holds the command's exit code.
 # Usage: run-faults.sh BIN [driver arguments...]
 set -u
 bin=$(cd "$1" && pwd)
@@ -66,16 +68,18 @@ mount -t tmpfs -o size=64k tmpfs "$state/full" || exit 1
 mount --bind "$state/earlier" "$state/readonly" && mount -o remount,bind,ro "$state/readonly" || exit 1
 
 serve_requests() {
-  local request=$state/records/request verb size
+  local request=$state/records/request verb rest target link
   while :; do
     if [ -f "$request" ]; then
-      read -r verb size <"$request"
+      read -r verb rest <"$request"
       case $verb in
-        size) mount -o "remount,size=$size" "$state/full" ;;
+        size) mount -o "remount,size=$rest" "$state/full" ;;
         writable) mount -o remount,bind,rw "$state/readonly" ;;
         read-only) mount -o remount,bind,ro "$state/readonly" ;;
         stop-explorer) [ -n "$(explorers)" ] && explorers | xargs kill -STOP ;;
         resume-explorer) explorers | xargs -r kill -CONT ;;
+        link) IFS=$'\t' read -r target link <<<"$rest" && ln -sfn "$target" "$link" ;;
+        unlink) [ ! -L "$rest" ] || rm "$rest" ;;
         *) false ;;
       esac
       echo $? >"$request.tmp"

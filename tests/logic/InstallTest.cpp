@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shldisp.h>
 
 #include <algorithm>
@@ -173,31 +174,50 @@ TEST_F(InstallTest, CopiesIntoTheTrimmedDestinationLinksAndStartsTheProgram) {
     wchar_t current[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, current);
 
+    // Where Shell Folders names no all-users desktop, the system does.
+    wchar_t common[MAX_PATH] = L"";
+    ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, common));
+    const std::string systemShortcut = Narrow(common) + "\\Орвента.lnk";
+
     // Typed with forward slashes and a separator too many, as Windows takes a path.
     std::string slashed = destination + "//";
     for (char& c : slashed) c = c == '\\' ? '/' : c;
     const struct {
         const Way& way;
         std::string typed;
+        std::string commonDesktop;  // the "Common Desktop" value; "" for none
+        std::string shortcut;       // where the shortcut must be, and nowhere else
     } runs[] = {
         // The shell's start first: one it made late would show in the next record.
-        {kElevated, "  " + destination + "  "},
-        {kNotElevated, slashed},
-        {kShellCannot, "  " + destination + "  "},
+        {kElevated, "  " + destination + "  ", scene.desktop, scene.shortcut},
+        // A standard user, who cannot save on the all-users desktop (here:
+        // it is missing): on the user's own.
+        {kNotElevated, slashed, scene.scratch / "no such desktop", scene.userShortcut},
+        // Trailing spaces and dots of every folder go, as Windows drops them
+        // from the last one: "Program Files . " would be made "Program
+        // Files", and then not be found.
+        {kShellCannot, "  " + scene.scratch / "Program Files . \\Zel Or..  ", "", systemShortcut},
     };
     for (const auto& run : runs) {
         const Way& way = run.way;
         SCOPED_TRACE(way.name);
-        DeleteFileW(Wide(scene.startRecord).c_str());
-        DeleteFileW(Wide(scene.shortcut).c_str());
+        for (const std::string& left : {scene.shortcut, scene.userShortcut, systemShortcut, scene.startRecord}) {
+            DeleteFileW(Wide(left).c_str());
+        }
         RemoveTree(destination);
+        scene.SetCommonDesktop(run.commonDesktop);
 
         EXPECT_EQ(ExpectedSteps(true, 2), Install(run.typed, way)) << run.typed;
 
         const std::vector<std::string> installed = {"data\\readme.txt", "zel_or.exe"};
         EXPECT_EQ(installed, ListFiles(destination));
+        const std::vector<std::string> beside = {"Zel Or\\data\\readme.txt", "Zel Or\\zel_or.exe"};
+        EXPECT_EQ(beside, ListFiles(scene.scratch / "Program Files")) << "written beside the destination";
 
-        const ShellLinkFields link = scene.ReadShortcut();
+        for (const std::string& place : {scene.shortcut, scene.userShortcut, systemShortcut}) {
+            EXPECT_EQ(place == run.shortcut, Exists(place)) << place;
+        }
+        const ShellLinkFields link = scene.ReadShortcut(run.shortcut);
         ASSERT_TRUE(link.loaded);
         EXPECT_EQ(program, link.target);
         EXPECT_EQ("Орвента", link.description);
@@ -220,6 +240,7 @@ TEST_F(InstallTest, CopiesIntoTheTrimmedDestinationLinksAndStartsTheProgram) {
         }
         EXPECT_EQ(std::to_string(SW_SHOWNORMAL), started[4]);
     }
+    DeleteFileW(Wide(systemShortcut).c_str());
 }
 
 TEST_F(InstallTest, WithoutTheMainProgramThereIsNeitherShortcutNorStart) {
@@ -270,12 +291,26 @@ TEST_F(InstallTest, AFailedCopyIsRetriedUntilItCopiesOrTheUserCancels) {
     }
 }
 
+// A drive letter that names no drive here, in lower case.
+std::string UnseenDrive() {
+    for (char letter = 'z'; letter >= 'd'; --letter) {
+        if (GetDriveTypeW(Wide(std::string(1, letter) + ":\\").c_str()) == DRIVE_NO_ROOT_DIR) {
+            return std::string(1, letter) + ":";
+        }
+    }
+    return "<none>";
+}
+
 TEST_F(InstallTest, ADestinationThatCannotBeInstalledIsRefusedBeforeAnythingChanges) {
     PutMainProgram();
     const std::string longest = scene.scratch / std::string(258 - scene.scratch.Path().size() - 1, 'f');
+    const std::string unseen = UnseenDrive();
+    ASSERT_NE("<none>", unseen);
+    std::string upper = unseen;
+    upper[0] = static_cast<char>(upper[0] - 'a' + 'A');
     const struct {
         std::string typed;
-        const char* message;
+        std::string message;
     } cases[] = {
         {"", shown::kEmptyDestination},
         {"   ", shown::kEmptyDestination},
@@ -285,6 +320,14 @@ TEST_F(InstallTest, ADestinationThatCannotBeInstalledIsRefusedBeforeAnythingChan
         {"..\\ZelOr", shown::kNotFullPath},
         {"\\ZelOr", shown::kNotFullPath},
         {"C:ZelOr", shown::kNotFullPath},
+        // A folder of nothing but spaces and dots.
+        {scene.scratch / " . \\ZelOr", shown::kNotFullPath},
+        // A device's name, as typed, at any depth.
+        {scene.scratch / "ZelOr\\NUL", shown::ReservedName("NUL")},
+        {scene.scratch / "Com1.txt \\ZelOr", shown::ReservedName("Com1.txt ")},
+        // A drive this installer does not see, such as a network drive
+        // mapped in the user's session only.
+        {unseen + "\\ZelOr", shown::DriveUnavailable(upper)},
         // 259 units: longer than the field takes, so put there, not typed.
         {"C:\\" + std::string(256, 'z'), shown::kTooLong},
         // 258 units are taken: a file there is in the way.
@@ -302,6 +345,7 @@ TEST_F(InstallTest, ADestinationThatCannotBeInstalledIsRefusedBeforeAnythingChan
         EXPECT_EQ(refused, Install(c.typed)) << "typed \"" << c.typed << "\"";
     }
     EXPECT_EQ((std::vector<std::string>{"HD.EXE", "autorun.inf", "data\\readme.txt", "zel_or.exe"}), ListFiles(medium));
+    EXPECT_FALSE(Exists(scene.scratch / "ZelOr"));
     // The child ran in this program's current folder.
     for (const char* relative : {"ZelOr", "..\\ZelOr", "\\ZelOr"}) EXPECT_FALSE(Exists(relative)) << relative;
     EXPECT_FALSE(Exists(scene.shortcut));

@@ -72,7 +72,9 @@ TEST(JoinPath, JoinsWithExactlyOneAddedSeparator) {
     };
     const Case cases[] = {
         {L"D:", L"setup", L"D:\\setup"},
-        {L"C:\\A\\", L"x", L"C:\\A\\\\x"},
+        // No second separator after a folder that ends in one: a drive root.
+        {L"C:\\A\\", L"x", L"C:\\A\\x"},
+        {L"M:\\", L"data", L"M:\\data"},
         {L"", L"x", L"\\x"},
         {L"C:\\A", L"*.*", L"C:\\A\\*.*"},
         {L"C:\\Папка", L"файл.txt", L"C:\\Папка\\файл.txt"},
@@ -86,21 +88,26 @@ TEST(JoinPath, JoinsWithExactlyOneAddedSeparator) {
     }
 }
 
-// Joined lengths capacity - 1 (fits), capacity and capacity + 1 (do not).
+// Joined lengths capacity - 1 (fits), capacity and capacity + 1 (do not),
+// from a folder without and with its own separator at the end.
 template <int Capacity>
 void CheckJoinAtCapacity() {
-    for (int joinedLength : {Capacity - 1, Capacity, Capacity + 1}) {
-        // Cyrillic: a unit each in UTF-16, where UTF-8 would take two bytes.
-        const std::wstring folder(joinedLength - 2, L'ф');  // folder + '\' + "n"
-        GuardedPath<Capacity> out;
-        const bool fits = JoinPath(out.path, folder.c_str(), L"n");
-        EXPECT_EQ(joinedLength <= Capacity - 1, fits) << "length " << joinedLength;
-        if (fits) {
-            EXPECT_EQ(folder + L"\\n", out.path.text);
-        } else {
-            EXPECT_STREQ(L"", out.path.text) << "length " << joinedLength;
+    for (bool separated : {false, true}) {
+        for (int joinedLength : {Capacity - 1, Capacity, Capacity + 1}) {
+            // Cyrillic: a unit each in UTF-16, where UTF-8 would take two bytes.
+            // folder + '\' + "n", or a folder ending in '\' + "n"
+            std::wstring folder(joinedLength - (separated ? 1 : 2), L'ф');
+            if (separated) folder.back() = L'\\';
+            GuardedPath<Capacity> out;
+            const bool fits = JoinPath(out.path, folder.c_str(), L"n");
+            EXPECT_EQ(joinedLength <= Capacity - 1, fits) << "length " << joinedLength;
+            if (fits) {
+                EXPECT_EQ(separated ? folder + L"n" : folder + L"\\n", out.path.text);
+            } else {
+                EXPECT_STREQ(L"", out.path.text) << "length " << joinedLength;
+            }
+            EXPECT_TRUE(out.SentinelIntact()) << "capacity " << Capacity << ", length " << joinedLength;
         }
-        EXPECT_TRUE(out.SentinelIntact()) << "capacity " << Capacity << ", length " << joinedLength;
     }
 }
 
@@ -192,6 +199,30 @@ TEST(MakeFullPath, TakesOnlyAFullPathAndWritesItAsWindowsMeansIt) {
         // The device namespace is no folder.
         {L"\\\\.\\C:\\ZelOr", FullPath::kNotFull, L""},
         {L"\\\\?\\C:\\ZelOr", FullPath::kNotFull, L""},
+        // Every folder loses its trailing spaces and dots, as Windows drops
+        // them from the last part only; one of nothing else is no folder.
+        {L"C:\\Games \\ZelOr", FullPath::kMade, L"C:\\Games\\ZelOr"},
+        {L"C:\\ZelOr \\", FullPath::kMade, L"C:\\ZelOr"},
+        {L"c:/Игры. . /Зеларит..\\..\\Орвента .", FullPath::kMade, L"c:\\Игры\\Орвента"},
+        {L"\\\\server\\share\\Zel Or . \\x", FullPath::kMade, L"\\\\server\\share\\Zel Or\\x"},
+        {L"C:\\ Games\\a...b\\.x", FullPath::kMade, L"C:\\ Games\\a...b\\.x"},
+        {L"C:\\ \\ZelOr", FullPath::kNotFull, L""},
+        {L"C:\\...\\ZelOr", FullPath::kNotFull, L""},
+        {L"C:\\ZelOr\\. .", FullPath::kNotFull, L""},
+        // A device name, as any folder, with or without an extension, in any
+        // case: the folder as typed.
+        {L"C:\\CON\\x", FullPath::kReservedName, L"CON"},
+        {L"C:\\ZelOr\\nul", FullPath::kReservedName, L"nul"},
+        {L"c:/games/Aux.txt/ZelOr", FullPath::kReservedName, L"Aux.txt"},
+        {L"C:\\Games \\prn.", FullPath::kReservedName, L"prn."},
+        {L"C:\\NUL \\x", FullPath::kReservedName, L"NUL "},
+        {L"C:\\Com1", FullPath::kReservedName, L"Com1"},
+        {L"C:\\LPT9 .log\\x", FullPath::kReservedName, L"LPT9 .log"},
+        {L"C:\\com\u00B9", FullPath::kReservedName, L"com\u00B9"},
+        {L"\\\\server\\share\\con", FullPath::kReservedName, L"con"},
+        // Near misses are folders; a server or a share is no folder name.
+        {L"C:\\CONSOLE\\COM10\\LPT\\nul_x\\x.con", FullPath::kMade, L"C:\\CONSOLE\\COM10\\LPT\\nul_x\\x.con"},
+        {L"\\\\aux\\nul\\ZelOr", FullPath::kMade, L"\\\\aux\\nul\\ZelOr"},
         {longest, FullPath::kMade, longest},
         {longest + L"\\", FullPath::kMade, longest},
         {longest + L"x", FullPath::kTooLong, L""},

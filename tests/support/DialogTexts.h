@@ -36,6 +36,14 @@ inline constexpr char kSameFolder[] = "Папка назначения совп�
 inline constexpr char kNotFullPath[] = "Укажите полный путь к папке назначения, например C:\\ZelOr.";
 inline constexpr char kTooLong[] = "Путь к папке назначения слишком длинный.";
 inline constexpr char kFileInTheWay[] = "На месте папки назначения находится файл.";
+inline std::string ReservedName(const std::string& folder) {
+    return "Имя «" + folder + "» зарезервировано Windows и не может быть именем папки.";
+}
+inline std::string DriveUnavailable(const std::string& drive) {
+    return "Диск " + drive + " недоступен. Если это сетевой диск, выберите папку на локальном диске.";
+}
+// A second installer's, when it cannot bring the first one forward.
+inline constexpr char kAlreadyRunning[] = "Установка уже выполняется.";
 
 // The boxes after a failed step, with Retry and Cancel. `reason` is the
 // system's text for the error, which ends in one line break; a line break

@@ -61,6 +61,10 @@ bool IsFolder(const std::string& path) {
 void RemoveTree(const std::string& path) {
     for (const WIN32_FIND_DATAW& entry : FolderEntries(path)) {
         const std::string child = path + "\\" + Narrow(entry.cFileName);
+        // A link is left, and what it points to, which is no part of the
+        // tree: Wine's RemoveDirectoryW on a link to an empty folder removes
+        // that folder and keeps the link.
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             RemoveTree(child);
         } else {

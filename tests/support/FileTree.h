@@ -34,7 +34,8 @@ DWORD Attributes(const std::string& path);
 bool SetAttributes(const std::string& path, DWORD attributes);
 // CopyFileW, replacing what is there.
 bool CopyOneFile(const std::string& from, const std::string& to);
-// Removes a tree, clearing read-only marks first. Missing trees are fine.
+// Removes a tree, clearing read-only marks first. Missing trees are fine;
+// links in it stay, with the folders that hold them.
 void RemoveTree(const std::string& path);
 // Every file below `root`, as paths relative to it, sorted.
 std::vector<std::string> ListFiles(const std::string& root);

@@ -13,5 +13,10 @@ DWORD WindowTimeout();
 // `timeout` ms.
 HWND WaitForWindow(const char* caption, DWORD processId, DWORD timeout = WindowTimeout(), DWORD pollMs = 20);
 
+// A visible box of the process with the installer's caption, other than
+// `dialog` (the installer's dialog, which has that caption too); polls until
+// one shows or `timeout` ms have passed (0: looks once). nullptr for none.
+HWND WaitForInstallerBox(DWORD processId, HWND dialog, DWORD timeout);
+
 // A message box's text: its child control with the longest text.
 std::string MessageBoxText(HWND box);

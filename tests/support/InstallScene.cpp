@@ -31,6 +31,9 @@ InstallScene::InstallScene(const std::string& name, const std::string& startReco
     : scratch(name), startRecord(startRecord.empty() ? scratch / "started.txt" : startRecord) {
     MakeFolders(desktop);
     desktopValue_.SetText(desktop);
+    MakeFolders(userDesktop);
+    userDesktopValue_.SetText(userDesktop);
+    userShellDesktopValue_.SetText(userDesktop);
     const std::wstring record = Wide(this->startRecord);
     RegSetKeyValueW(HKEY_CURRENT_USER, kRecordKey, kRecordValue, REG_SZ, record.c_str(),
                     static_cast<DWORD>((record.size() + 1) * sizeof(wchar_t)));
@@ -38,11 +41,19 @@ InstallScene::InstallScene(const std::string& name, const std::string& startReco
 
 InstallScene::~InstallScene() { RegDeleteKeyValueW(HKEY_CURRENT_USER, kRecordKey, kRecordValue); }
 
-ShellLinkFields InstallScene::ReadShortcut() const {
+ShellLinkFields InstallScene::ReadShortcut(const std::string& path) const {
     CoInitialize(nullptr);
-    const ShellLinkFields link = ReadShellLink(shortcut);
+    const ShellLinkFields link = ReadShellLink(path);
     CoUninitialize();
     return link;
+}
+
+void InstallScene::SetCommonDesktop(const std::string& folder) {
+    if (folder.empty()) {
+        desktopValue_.Remove();
+    } else {
+        desktopValue_.SetText(folder);
+    }
 }
 
 std::vector<std::string> InstallScene::WaitForStartRecord(DWORD bound) const {

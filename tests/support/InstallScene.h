@@ -8,8 +8,11 @@
 #include "support/ShellLinkReader.h"
 
 // The machine as an install meets it in a test: a scratch folder, an all-users
-// desktop inside it that the "Common Desktop" value names (the machine's value
-// comes back when the scene ends), and the file that the stand-in main program
+// desktop and the user's own desktop inside it, which the "Common Desktop" and
+// the user's "Desktop" values name (the machine's and the user's values come
+// back when the scene ends; the user's is set where the shell looks for it
+// too, since the shell writes what it finds over the Shell Folders value), and
+// the file that the stand-in main program
 // appends its record to when it is started, named in the current user's
 // registry (HKCU\Software\HD tests, "Start record") for as long as the scene
 // lasts: a program the desktop shell starts does not inherit the test's
@@ -24,7 +27,10 @@ public:
     InstallScene& operator=(const InstallScene&) = delete;
 
     // The shortcut read back through the link object, with COM around it.
-    ShellLinkFields ReadShortcut() const;
+    ShellLinkFields ReadShortcut() const { return ReadShortcut(shortcut); }
+    ShellLinkFields ReadShortcut(const std::string& path) const;
+    // Points the "Common Desktop" value at `folder`, or removes it for "".
+    void SetCommonDesktop(const std::string& folder);
     // What the started program recorded: its path, its command line, its
     // current folder, its parent's image path and its show state, one a line,
     // and as much again for every further start; "<missing>" when nothing was
@@ -40,10 +46,14 @@ public:
     // Named in Cyrillic, which no Western code page holds.
     const std::string desktop = scratch / "Общий стол";
     const std::string shortcut = desktop + "\\Орвента.lnk";
+    const std::string userDesktop = scratch / "Мой стол";
+    const std::string userShortcut = userDesktop + "\\Орвента.lnk";
     const std::string startRecord;
 
 private:
-    CommonDesktopValue desktopValue_;
+    ShellFolderValue desktopValue_{kCommonDesktop};
+    ShellFolderValue userDesktopValue_{kUserDesktop};
+    ShellFolderValue userShellDesktopValue_{kUserShellDesktop};
 };
 
 // The stand-in main program (StartRecorder.cpp), built beside the test

@@ -1,14 +1,7 @@
 #include "support/Registry.h"
 
 namespace {
-const wchar_t kKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const wchar_t kValue[] = L"Common Desktop";
-
-HKEY OpenKey(REGSAM view) {
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
-    return key;
-}
+const wchar_t kExplorerKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
 
 // The registry views a machine-wide value lives in: both on 64-bit Windows,
 // the one registry (asked for without view flags) on 32-bit Windows or in a
@@ -63,45 +56,53 @@ bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
 }
 }  // namespace
 
-CommonDesktopValue::CommonDesktopValue() {
+ShellFolderValue::ShellFolderValue(const ShellFolder& folder) : folder_(folder) {
     for (REGSAM view : Views()) saved_.push_back({view, false, REG_NONE, {}});
     for (Saved& saved : saved_) {
-        HKEY key = OpenKey(saved.view);
+        HKEY key = Open(saved.view);
         DWORD size = 0;
-        if (RegQueryValueExW(key, kValue, nullptr, &saved.type, nullptr, &size) == ERROR_SUCCESS) {
+        if (RegQueryValueExW(key, folder_.value, nullptr, &saved.type, nullptr, &size) == ERROR_SUCCESS) {
             saved.bytes.resize(size);
-            saved.existed = RegQueryValueExW(key, kValue, nullptr, &saved.type, saved.bytes.data(), &size) ==
+            saved.existed = RegQueryValueExW(key, folder_.value, nullptr, &saved.type, saved.bytes.data(), &size) ==
                             ERROR_SUCCESS;
         }
         RegCloseKey(key);
     }
 }
 
-CommonDesktopValue::~CommonDesktopValue() {
+ShellFolderValue::~ShellFolderValue() {
     for (const Saved& saved : saved_) {
-        HKEY key = OpenKey(saved.view);
+        HKEY key = Open(saved.view);
         if (saved.existed) {
-            RegSetValueExW(key, kValue, 0, saved.type, saved.bytes.data(), static_cast<DWORD>(saved.bytes.size()));
+            RegSetValueExW(key, folder_.value, 0, saved.type, saved.bytes.data(),
+                           static_cast<DWORD>(saved.bytes.size()));
         } else {
-            RegDeleteValueW(key, kValue);
+            RegDeleteValueW(key, folder_.value);
         }
         RegCloseKey(key);
     }
 }
 
-void CommonDesktopValue::Set(DWORD type, const std::string& bytes) {
+HKEY ShellFolderValue::Open(REGSAM view) const {
+    HKEY key = nullptr;
+    const std::wstring path = std::wstring(kExplorerKey) + folder_.key;
+    RegCreateKeyExW(folder_.root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
+    return key;
+}
+
+void ShellFolderValue::Set(DWORD type, const std::string& bytes) {
     for (const Saved& saved : saved_) {
-        HKEY key = OpenKey(saved.view);
-        RegSetValueExW(key, kValue, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+        HKEY key = Open(saved.view);
+        RegSetValueExW(key, folder_.value, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                        static_cast<DWORD>(bytes.size()));
         RegCloseKey(key);
     }
 }
 
-void CommonDesktopValue::Remove() {
+void ShellFolderValue::Remove() {
     for (const Saved& saved : saved_) {
-        HKEY key = OpenKey(saved.view);
-        RegDeleteValueW(key, kValue);
+        HKEY key = Open(saved.view);
+        RegDeleteValueW(key, folder_.value);
         RegCloseKey(key);
     }
 }

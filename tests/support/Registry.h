@@ -11,17 +11,30 @@
 // store a text value: the terminator only if `text` ends in one.
 std::string Utf16Bytes(const std::string& text);
 
-// Saves the machine's "Common Desktop" value and puts it back when the test
-// ends. On 64-bit Windows the value exists twice: 32-bit programs such as the
+// A value that names one of the shell's folders: in the Shell Folders key,
+// which programs read, the machine's "Common Desktop" or the user's
+// "Desktop"; in the User Shell Folders key, where the shell itself looks for
+// the user's "Desktop" and then copies what it found into Shell Folders.
+struct ShellFolder {
+    HKEY root;
+    const wchar_t* key;  // below Software\Microsoft\Windows\CurrentVersion\Explorer
+    const wchar_t* value;
+};
+inline const ShellFolder kCommonDesktop = {HKEY_LOCAL_MACHINE, L"Shell Folders", L"Common Desktop"};
+inline const ShellFolder kUserDesktop = {HKEY_CURRENT_USER, L"Shell Folders", L"Desktop"};
+inline const ShellFolder kUserShellDesktop = {HKEY_CURRENT_USER, L"User Shell Folders", L"Desktop"};
+
+// Saves a Shell Folders value and puts it back when the test ends. On 64-bit
+// Windows the machine's value exists twice: 32-bit programs such as the
 // shipped HD.EXE read it from the 32-bit registry view, 64-bit ones from the
 // 64-bit view. Both are saved, set and restored together, so the installer
 // finds what the test put there whichever its architecture.
-class CommonDesktopValue {
+class ShellFolderValue {
 public:
-    CommonDesktopValue();
-    ~CommonDesktopValue();
-    CommonDesktopValue(const CommonDesktopValue&) = delete;
-    CommonDesktopValue& operator=(const CommonDesktopValue&) = delete;
+    explicit ShellFolderValue(const ShellFolder& folder);
+    ~ShellFolderValue();
+    ShellFolderValue(const ShellFolderValue&) = delete;
+    ShellFolderValue& operator=(const ShellFolderValue&) = delete;
 
     // Replaces the value with raw bytes of the given registry type.
     void Set(DWORD type, const std::string& bytes);
@@ -35,6 +48,9 @@ private:
         DWORD type = REG_NONE;
         std::vector<BYTE> bytes;
     };
+    HKEY Open(REGSAM view) const;
+
+    ShellFolder folder_;
     // Both views on 64-bit Windows; on 32-bit Windows (or a 32-bit Wine
     // prefix) its one registry, asked for without view flags.
     std::vector<Saved> saved_;
