@@ -15,6 +15,8 @@ constexpr int kTextCapacity = 16384;
 
 // Sent by the install's thread: carry out the operation it has put in call_.
 constexpr UINT kCarryOut = WM_APP + 1;
+// Posted by the install's thread as it ends.
+constexpr UINT kInstallEnded = WM_APP + 2;
 
 // Icon 128 at the size the system gives for the two metrics. The caller owns it.
 HICON LoadInstallerIcon(int widthMetric, int heightMetric) {
@@ -54,8 +56,11 @@ DWORD WINAPI InstallerDialog::InstallThread(void* dialog) {
     // The shortcut is a COM object. result examined only for the undoing:
     // without COM only the shortcut fails.
     const HRESULT com = CoInitialize(nullptr);
-    RunInstall(*static_cast<InstallerDialog*>(dialog));
+    auto* const self = static_cast<InstallerDialog*>(dialog);
+    RunInstall(*self);
     if (SUCCEEDED(com)) CoUninitialize();
+    // A dialog that the install has ended takes no message.
+    PostMessageW(self->window_, kInstallEnded, 0, 0);
     return 0;
 }
 
@@ -78,13 +83,20 @@ INT_PTR InstallerDialog::HandleMessage(UINT message, WPARAM wParam) {
         CarryOut();
         return TRUE;
     }
+    if (message == kInstallEnded) return OnInstallEnded();
     if (message != WM_COMMAND) return FALSE;
     // While an install runs no command starts another, ends the dialog or
-    // changes the destination: not before the controls are frozen, while the
-    // destination is checked, nor after. Wine's close box, Escape and Alt+F4
-    // send "Отмена"'s command even while that button is disabled; Windows
-    // does not.
-    if (Installing()) return TRUE;
+    // changes the destination. Wine's close box, Escape and Alt+F4 send
+    // "Отмена"'s command even while that button is disabled; Windows does
+    // not. One given while the destination is checked, before the controls
+    // are frozen, waits: after a refusal it is carried out, as it was when
+    // the check held this thread.
+    if (installing_) {
+        const WORD control = LOWORD(wParam);
+        const bool handled = control == IDOK || control == IDCANCEL || control == IDC_BROWSE;
+        if (handled && IsWindowEnabled(GetDlgItem(window_, IDCANCEL))) deferred_ = wParam;
+        return TRUE;
+    }
     // The notification code in the high word is not examined.
     switch (LOWORD(wParam)) {
     case IDOK:
@@ -150,17 +162,25 @@ INT_PTR InstallerDialog::OnExtract() {
     worker_ = CreateThread(nullptr, 0, InstallThread, this, 0, nullptr);
     // Without a thread of its own the install still runs, on this one; the
     // window then waits with it.
-    if (worker_ == nullptr) RunInstall(*this);
+    if (worker_ == nullptr) {
+        RunInstall(*this);
+    } else {
+        installing_ = true;
+    }
     return 0;
+}
+
+INT_PTR InstallerDialog::OnInstallEnded() {
+    installing_ = false;
+    const WPARAM deferred = deferred_;
+    deferred_ = 0;
+    if (deferred != 0) HandleMessage(WM_COMMAND, deferred);
+    return TRUE;
 }
 
 INT_PTR InstallerDialog::OnCancel() {
     EndDialog(window_, IDCANCEL);
     return 0;
-}
-
-bool InstallerDialog::Installing() const {
-    return worker_ != nullptr && WaitForSingleObject(worker_, 0) == WAIT_TIMEOUT;
 }
 
 // Runs `operation` on the dialog's thread. From another thread, the call is

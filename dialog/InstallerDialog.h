@@ -49,10 +49,10 @@ private:
     INT_PTR OnBrowse();
     INT_PTR OnDestroy();
     INT_PTR OnSetCursor();
+    INT_PTR OnInstallEnded();
     void Centre();
     void HandOverLog();
     void WriteLogEnd(const wchar_t* text);
-    bool Installing() const;
     template <typename Operation>
     void OnDialogThread(const Operation& operation);
     void CarryOut();
@@ -68,6 +68,8 @@ private:
     HWND window_ = nullptr;
     DWORD thread_ = 0;            // the dialog's thread
     HANDLE worker_ = nullptr;     // owned: the install's thread, once "Извлечь" was pressed
+    bool installing_ = false;     // from "Извлечь" until that thread has ended
+    WPARAM deferred_ = 0;         // a command given while the destination was checked
     HWND destination_ = nullptr;  // control 1000
     HWND log_ = nullptr;          // control 1003
     HICON bigIcon_ = nullptr;     // owned: loaded in OnInitDialog, destroyed with the window

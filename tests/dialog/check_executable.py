@@ -69,7 +69,7 @@ XP = {dll: set(names.split()) for dll, names in {
         EnableWindow EndDialog FindWindowA FindWindowW GetActiveWindow GetDlgItem GetDlgItemTextA GetDlgItemTextW
         GetLastActivePopup GetSystemMetrics GetWindow GetWindowLongA GetWindowLongW GetWindowRect GetWindowTextLengthA
         GetWindowTextLengthW GetWindowThreadProcessId IsIconic IsWindowEnabled LoadCursorA LoadCursorW LoadImageA
-        LoadImageW LoadStringA LoadStringW MessageBoxA MessageBoxW MsgWaitForMultipleObjects PeekMessageA PeekMessageW SendMessageA SendMessageW
+        LoadImageW LoadStringA LoadStringW MessageBoxA MessageBoxW MsgWaitForMultipleObjects PeekMessageA PostMessageA PostMessageW PeekMessageW SendMessageA SendMessageW
         SetCursor SetDlgItemTextA SetDlgItemTextW SetForegroundWindow SetWindowLongA SetWindowLongW SetWindowPos
         SetWindowTextA SetWindowTextW ShowWindow SystemParametersInfoA SystemParametersInfoW TranslateMessage
         WaitForInputIdle wsprintfA wsprintfW''',
