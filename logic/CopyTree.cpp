@@ -2,10 +2,11 @@
 
 #include <windows.h>
 
+#include "logic/CopyPlan.h"
 #include "logic/Failure.h"
 #include "logic/InstallerView.h"
 #include "logic/PathHelpers.h"
-#include "logic/TreeWalk.h"
+#include "logic/ReadAhead.h"
 
 namespace {
 
@@ -42,48 +43,21 @@ void RemoveLeftover(const wchar_t* folder) {
     if (TemporaryPath(temporary, folder)) RemoveTemporary(temporary.text);
 }
 
-// Copies `source` to `destination` whole or not at all: under the temporary
-// name in `folder` first, and only once the copy has the size the listing
-// gave, renamed over the target. At every moment the target is the earlier
-// file or the complete new one, whenever the installer is ended; a symbolic
-// link at the target's name is replaced, never written through. Under Wine,
-// CopyFileW takes a read error on the source (a scratched disc) for the end
-// of the file and reports success with a short file, so the size is what
-// tells. A failed copy takes its temporary file with it. Returns the error,
-// ERROR_SUCCESS for a whole copy; a short one, which has no error of its own,
-// is ERROR_CRC, what Windows reports for a disc's sector it cannot read.
-DWORD CopyWholeFile(const wchar_t* source, const wchar_t* destination, const wchar_t* folder,
-                    const WIN32_FIND_DATAW& entry) {
-    // Windows replaces no read-only file by renaming (ERROR_ACCESS_DENIED),
-    // and the product, the user or an antivirus may have left one; Wine, run
-    // as root, replaces it anyway. A link keeps its marks: it is replaced
-    // itself, and its target is none of the installer's business.
-    const DWORD existing = GetFileAttributesW(destination);
+// Clears the read-only, hidden and system marks of the file at `path`, if
+// there is one: Windows replaces no read-only file by renaming
+// (ERROR_ACCESS_DENIED), and the product, the user or an antivirus may have
+// left one; Wine, run as root, replaces it anyway. A link keeps its marks: it
+// is replaced itself, and its target is none of the installer's business.
+void ClearProtection(const wchar_t* path) {
+    const DWORD existing = GetFileAttributesW(path);
     const DWORD keeping = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    if (existing != INVALID_FILE_ATTRIBUTES && !(existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-        (existing & keeping)) {
-        // result ignored: if it stays protected, the rename says so.
-        const DWORD rest = existing & ~keeping;
-        SetFileAttributesW(destination, rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL);
+    if (existing == INVALID_FILE_ATTRIBUTES || (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        !(existing & keeping)) {
+        return;
     }
-    LongPath temporary;
-    if (!TemporaryPath(temporary, folder)) return ERROR_FILENAME_EXCED_RANGE;
-    DWORD error = ERROR_SUCCESS;
-    WIN32_FILE_ATTRIBUTE_DATA copy;
-    if (!CopyFileW(source, temporary.text, FALSE)) {
-        error = GetLastError();
-    } else if (!GetFileAttributesExW(temporary.text, GetFileExInfoStandard, &copy)) {
-        error = GetLastError();
-    } else if (copy.nFileSizeLow != entry.nFileSizeLow || copy.nFileSizeHigh != entry.nFileSizeHigh) {
-        error = ERROR_CRC;
-    } else if (!SetFileAttributesW(temporary.text, FILE_ATTRIBUTE_NORMAL)) {
-        // Files from a CD arrive read-only; installed, they are the user's to change.
-        error = GetLastError();
-    } else if (!MoveFileExW(temporary.text, destination, MOVEFILE_REPLACE_EXISTING)) {
-        error = GetLastError();
-    }
-    if (error != ERROR_SUCCESS) RemoveTemporary(temporary.text);
-    return error;
+    // result ignored: if it stays protected, the rename says so.
+    const DWORD rest = existing & ~keeping;
+    SetFileAttributesW(path, rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL);
 }
 
 // Whether the folder the copy is about to go into is to be taken as it is.
@@ -128,49 +102,140 @@ bool CreateFolderOrAsk(InstallerView& view, const wchar_t* path, const wchar_t* 
     }
 }
 
-// The copy itself: each file copied whole, made normal and logged, each
-// folder created and rid of what an ended installer left there; a step that fails is offered for Retry until it succeeds
-// or the user cancels.
-class Copier : public TreeVisitor {
+// The copy itself, step by step in the plan's order: each folder created and
+// rid of what an ended installer left there, each file written whole from
+// what the reader brings, renamed into place and logged. The reader is kept
+// up to kQueueCapacity files ahead, so that the drive reads on while a file
+// is written, checked and logged. A step that fails is offered for Retry
+// until it succeeds or the user cancels; a file is then read again from its
+// start, and the files after it too.
+class Copier {
 public:
-    explicit Copier(InstallerView& view) : view_(view) {}
+    Copier(InstallerView& view, const CopyPlan& plan) : view_(view), plan_(plan) {}
 
-    bool VisitFile(const TreeEntry& file) override {
-        for (;;) {
-            const DWORD error = file.source != nullptr && file.destination != nullptr
-                                    ? CopyWholeFile(file.source, file.destination, file.destinationFolder, file.found)
-                                    : ERROR_FILENAME_EXCED_RANGE;
-            if (error == ERROR_SUCCESS) break;
-            if (!AskRetryCopy(view_, file.sourceFolder, file.destinationFolder, file.found.cFileName, error)) {
-                return false;
-            }
+    bool Run() {
+        for (int index = 0; index < plan_.Count(); ++index) {
+            ready_ = QueueAhead(index);
+            if (!CarryOut(index)) return false;
         }
-        view_.AppendLogText(file.destination);
-        view_.AppendLogText(L"\r\n");
-        return true;
-    }
-
-    bool EnterFolder(const TreeEntry& folder) override {
-        if (!CreateFolderOrAsk(view_, folder.destination, folder.destinationFolder, folder.found.cFileName,
-                               Links::kRefused)) {
-            return false;
-        }
-        if (folder.destination != nullptr) RemoveLeftover(folder.destination);
         return true;
     }
 
 private:
+    bool CarryOut(int index) {
+        const CopyPlan::Step step = plan_.At(index);
+        LongPath sourceFolder, destinationFolder;
+        plan_.Folders(step, sourceFolder, destinationFolder);
+        ShortPath destination;
+        const wchar_t* const path = plan_.DestinationPath(step, destination) ? destination.text : nullptr;
+        if (step.folder) {
+            if (!CreateFolderOrAsk(view_, path, destinationFolder.text, step.name, Links::kRefused)) return false;
+            if (path != nullptr) RemoveLeftover(path);
+            return true;
+        }
+        LongPath source;
+        const bool sourceFits = plan_.SourcePath(step, source);
+        const bool fits = path != nullptr && sourceFits;
+        for (;;) {
+            const DWORD error = !fits ? ERROR_FILENAME_EXCED_RANGE
+                                : !ready_ ? ERROR_NOT_ENOUGH_MEMORY
+                                          : WriteWhole(step, path);
+            if (error == ERROR_SUCCESS) break;
+            if (!AskRetryCopy(view_, sourceFolder.text, destinationFolder.text, step.name, error)) return false;
+            if (ready_ && fits) reader_.Restart(taken_);
+            ready_ = QueueAhead(index);
+        }
+        ++taken_;
+        view_.AppendLogText(path);
+        view_.AppendLogText(L"\r\n");
+        return true;
+    }
+
+    // Hands the reader the files from the one at `index` on, as many as it
+    // takes ahead. Those whose paths do not fit are left to their boxes.
+    bool QueueAhead(int index) {
+        if (!reader_.Start()) return false;
+        if (queuedUpTo_ < index) queuedUpTo_ = index;
+        while (queuedUpTo_ < plan_.Count() && queued_ - taken_ < ReadAhead::kQueueCapacity) {
+            const CopyPlan::Step step = plan_.At(queuedUpTo_++);
+            LongPath source;
+            ShortPath destination;
+            if (!step.folder && plan_.SourcePath(step, source) && plan_.DestinationPath(step, destination)) {
+                reader_.Queue(source.text, step.size);
+                ++queued_;
+            }
+        }
+        return true;
+    }
+
+    // Writes the file of `step` to `destination` whole or not at all: under
+    // the temporary name in its folder first, with the bytes the reader
+    // brings, and only once they are as many as the listing gave, renamed
+    // over the target. At every moment the target is the earlier file or the
+    // complete new one, whenever the installer is ended; a symbolic link at
+    // the target's name is replaced, never written through. Under Wine a read
+    // error on the disc (a scratch) can look like the end of the file, so the
+    // count is what tells: a short file is ERROR_CRC, what Windows reports for
+    // a disc's sector it cannot read. A failed copy takes its temporary file
+    // with it. Returns the error, ERROR_SUCCESS once the file is in place.
+    DWORD WriteWhole(const CopyPlan::Step& step, const wchar_t* destination) {
+        ClearProtection(destination);
+        LongPath temporary, sourceFolder, destinationFolder;
+        plan_.Folders(step, sourceFolder, destinationFolder);
+        if (!TemporaryPath(temporary, destinationFolder.text)) return ERROR_FILENAME_EXCED_RANGE;
+        // Made normal: files from a CD are read-only, installed they are the user's to change.
+        HANDLE file = CreateFileW(temporary.text, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+        if (file == INVALID_HANDLE_VALUE) return GetLastError();
+        DWORD error = ERROR_SUCCESS;
+        ULONGLONG written = 0;
+        for (;;) {
+            const ReadAhead::Piece piece = reader_.Take(taken_);
+            DWORD done = 0;
+            if (piece.length > 0 && !WriteFile(file, piece.data, piece.length, &done, nullptr)) {
+                error = GetLastError();
+            } else if (piece.error != ERROR_SUCCESS) {
+                error = piece.error;
+            }
+            if (error != ERROR_SUCCESS) break;
+            written += piece.length;
+            reader_.Release();
+            if (piece.end) break;
+        }
+        // The last-write time the disc gives it, as a copy of a file has.
+        if (error == ERROR_SUCCESS && !SetFileTime(file, nullptr, nullptr, &step.lastWrite)) error = GetLastError();
+        if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+        if (error == ERROR_SUCCESS && written != step.size) error = ERROR_CRC;
+        if (error == ERROR_SUCCESS && !MoveFileExW(temporary.text, destination, MOVEFILE_REPLACE_EXISTING)) {
+            error = GetLastError();
+        }
+        if (error != ERROR_SUCCESS) RemoveTemporary(temporary.text);
+        return error;
+    }
+
     InstallerView& view_;
+    const CopyPlan& plan_;
+    ReadAhead reader_;
+    int queuedUpTo_ = 0;  // the next step to look at for the reader
+    int queued_ = 0;      // files handed to the reader: its tickets
+    int taken_ = 0;       // files written whole: the ticket of the one at hand
+    bool ready_ = false;  // the reader has its memory and its thread
 };
 
 }  // namespace
 
-bool CopyTree(InstallerView& view, const wchar_t* source, const wchar_t* destination) {
+bool CopyTree(InstallerView& view, const CopyPlan& plan) {
+    const wchar_t* const source = plan.Source();
+    const wchar_t* const destination = plan.Destination();
     if (!CreateFolderOrAsk(view, destination, destination, nullptr, Links::kAccepted)) return false;
-    // Copying a folder onto itself would read and write every file at once;
-    // Windows' CopyFileW refuses that for the first file, so it is a failed copy.
+    // Copying a folder onto itself would write over every file it reads.
     if (SameFolder(IdentifyFolder(source), IdentifyFolder(destination))) return false;
     RemoveLeftover(destination);
-    Copier copier(view);
-    return WalkTree(view, copier, source, destination);
+    Copier copier(view, plan);
+    return copier.Run();
+}
+
+bool CopyTree(InstallerView& view, const wchar_t* source, const wchar_t* destination) {
+    CopyPlan plan;
+    return plan.Make(view, source, destination) && CopyTree(view, plan);
 }

@@ -4,6 +4,7 @@
 
 #include "desktop/ShellStart.h"
 #include "desktop/Shortcut.h"
+#include "logic/CopyPlan.h"
 #include "logic/CopyTree.h"
 #include "logic/InstallerView.h"
 #include "logic/PathHelpers.h"
@@ -207,8 +208,11 @@ void RunInstall(InstallerView& view) {
     view.DisableButton(IDC_BROWSE);
     view.ClearLog();
 
+    // One walk of the medium, before anything is written: what the copy will
+    // do, the room it takes, and then the copy, which reads only files.
+    CopyPlan plan;
     const bool copied =
-        sourceKnown && EnsureRoom(view, program.text, destination) && CopyTree(view, program.text, destination);
+        sourceKnown && plan.Make(view, program.text, destination) && EnsureRoom(view, plan) && CopyTree(view, plan);
 
     // Holds the completion message, later the desktop folder and the shortcut path.
     DesktopPath text;

@@ -47,6 +47,13 @@ bool JoinPath(wchar_t* out, int capacity, const wchar_t* folder, const wchar_t* 
     return true;
 }
 
+int CompareCodeUnits(const wchar_t* a, const wchar_t* b) {
+    for (;; ++a, ++b) {
+        if (*a != *b) return *a < *b ? -1 : 1;
+        if (*a == L'\0') return 0;
+    }
+}
+
 bool EqualsIgnoringAsciiCase(const wchar_t* a, const wchar_t* b) {
     for (;; ++a, ++b) {
         wchar_t x = *a, y = *b;
@@ -220,8 +227,11 @@ FolderIdentity IdentifyFolder(const wchar_t* path) {
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE) return identity;
     BY_HANDLE_FILE_INFORMATION information;
+    // A volume without a serial number (Wine gives none for a file system it
+    // cannot read the label of) does not tell its folders from another such
+    // volume's of the same index.
     if (GetFileInformationByHandle(folder, &information) &&
-        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && information.dwVolumeSerialNumber != 0) {
         identity.known = true;
         identity.volume = information.dwVolumeSerialNumber;
         identity.indexHigh = information.nFileIndexHigh;

@@ -27,6 +27,11 @@ bool JoinPath(wchar_t* out, int capacity, const wchar_t* folder, const wchar_t* 
 // "%s%s" after a folder that ends in its separator.
 const wchar_t* JoinFormat(const wchar_t* folder);
 
+// `a` against `b` by their UTF-16 code units, as a CD keeps a folder's names
+// in order: less than, equal to or greater than zero. Neither locale nor case
+// plays a part.
+int CompareCodeUnits(const wchar_t* a, const wchar_t* b);
+
 // Whether `a` and `b` are the same text, ASCII letters compared without case
 // and every other unit exactly: for names that are ASCII, where the
 // locale-aware lstrcmpiW would also ignore hyphens and apostrophes.
@@ -92,7 +97,8 @@ FullPath MakeFullPath(const wchar_t* typed, ShortPath& out);
 
 // Which folder a path names, independent of how the path spells it (case,
 // doubled separators, another drive letter for the same folder): its volume
-// and file index. Unknown for a path that names no folder that can be opened.
+// and file index. Unknown for a path that names no folder that can be
+// opened, or one on a volume without a serial number.
 struct FolderIdentity {
     bool known;
     unsigned long volume;

@@ -2,7 +2,7 @@
 
 #include "logic/Failure.h"
 #include "logic/PathHelpers.h"
-#include "logic/TreeWalk.h"
+#include "logic/CopyPlan.h"
 
 namespace {
 
@@ -21,28 +21,30 @@ ULONGLONG Occupied(const wchar_t* path) {
     return FileSize(high, low);
 }
 
-// Adds up what the files of a walk take on the destination's volume at the
+// Adds up what the steps of a copy take on the destination's volume at the
 // fullest moment of the copy. A file is written beside the one it replaces
 // and takes its place only once whole, so while it is written both are
 // there: the moment of the most room is the end of some file's copy, before
 // the file it replaces goes.
-class SpaceCount : public TreeVisitor {
+class SpaceCount {
 public:
     explicit SpaceCount(ULONGLONG cluster) : cluster_(cluster) {}
 
-    bool VisitFile(const TreeEntry& file) override {
-        const LONGLONG added = Clusters(FileSize(file.found.nFileSizeHigh, file.found.nFileSizeLow));
-        const LONGLONG freed = file.destination != nullptr ? Clusters(Occupied(file.destination)) : 0;
-        Take(added);
-        taken_ -= freed;
-        return true;
-    }
-    // On FAT32 and exFAT every folder takes a cluster at least (128 KB on a
-    // large exFAT stick); NTFS keeps a small one in its file table, so this
-    // errs on the safe side there.
-    bool EnterFolder(const TreeEntry& folder) override {
-        if (folder.destination != nullptr && !FolderExists(folder.destination)) Take(cluster_);
-        return true;
+    void Count(const CopyPlan& plan) {
+        for (int index = 0; index < plan.Count(); ++index) {
+            const CopyPlan::Step step = plan.At(index);
+            ShortPath destination;
+            const bool fits = plan.DestinationPath(step, destination);
+            if (step.folder) {
+                // On FAT32 and exFAT every folder takes a cluster at least
+                // (128 KB on a large exFAT stick); NTFS keeps a small one in
+                // its file table, so this errs on the safe side there.
+                if (fits && !FolderExists(destination.text)) Take(cluster_);
+            } else {
+                Take(Clusters(step.size));
+                if (fits) taken_ -= Clusters(Occupied(destination.text));
+            }
+        }
     }
     // Folders the install makes above the tree, for a destination below a
     // folder that is not there yet.
@@ -61,7 +63,7 @@ private:
     }
 
     const ULONGLONG cluster_;
-    LONGLONG taken_ = 0;  // what the files visited so far take beyond what they replaced
+    LONGLONG taken_ = 0;  // what the steps counted so far take beyond what they replaced
     LONGLONG peak_ = 0;   // the most that has been at any moment
 };
 
@@ -82,7 +84,8 @@ bool NearestExistingFolder(const wchar_t* path, ShortPath& folder, int& missing)
 
 }  // namespace
 
-bool EnsureRoom(InstallerView& view, const wchar_t* source, const wchar_t* destination) {
+bool EnsureRoom(InstallerView& view, const CopyPlan& plan) {
+    const wchar_t* const destination = plan.Destination();
     for (;;) {
         ShortPath existing;
         int missing = 0;
@@ -99,7 +102,7 @@ bool EnsureRoom(InstallerView& view, const wchar_t* source, const wchar_t* desti
         }
         SpaceCount count(static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector);
         count.AddFolders(missing);
-        if (!WalkTree(view, count, source, destination)) return false;
+        count.Count(plan);
         if (!GetDiskFreeSpaceExW(existing.text, &available, nullptr, nullptr)) return true;
         if (count.Required() <= available.QuadPart) return true;
         if (!AskRetryRoom(view, root, count.Required(), available.QuadPart)) return false;

@@ -1,13 +1,15 @@
 #pragma once
 
+class CopyPlan;
 class InstallerView;
 
-// Whether the destination's volume has room for the install, before anything
-// is written: one walk of the source adds up each file to be copied, rounded
-// up to the volume's cluster, less what a file of the same name at the
-// destination takes now (it will be replaced, once its new copy is whole:
-// the count is the most the copy takes at any moment), against the space
-// this user may still use there. Too little is offered for Retry, which measures again.
-// True when there is room, or when the volume cannot be asked (the copy then
-// meets what is wrong and says so); false when the user cancels.
-bool EnsureRoom(InstallerView& view, const wchar_t* source, const wchar_t* destination);
+// Whether the destination's volume has room for the copy `plan` makes,
+// before anything is written: each file, rounded up to the volume's cluster,
+// less what a file of the same name at the destination occupies now (it will
+// be replaced, once its new copy is whole: the count is the most the copy
+// takes at any moment), and a cluster for each folder to be made, against
+// the space this user may still use there. Too little is offered for Retry,
+// which measures again. True when there is room, or when the volume cannot be
+// asked (the copy then meets what is wrong and says so); false when the user
+// cancels.
+bool EnsureRoom(InstallerView& view, const CopyPlan& plan);

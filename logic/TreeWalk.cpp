@@ -1,6 +1,7 @@
 #include "logic/TreeWalk.h"
 
 #include "logic/Failure.h"
+#include "logic/HeapArray.h"
 #include "logic/InstallerView.h"
 #include "logic/PathHelpers.h"
 
@@ -53,38 +54,67 @@ bool WalkEntry(Walk& walk, const wchar_t* sourceFolder, const wchar_t* destinati
     return !sourceFits || !destinationFits || WalkLevel(walk, source.text, destination.text);
 }
 
+// The entries of the folder `pattern` lists, whole, in `entries`, and in
+// `order` their indexes by name, in UTF-16 code units. Returns the error,
+// ERROR_SUCCESS once the listing has ended as a listing should.
+DWORD ReadListing(const wchar_t* pattern, HeapArray<WIN32_FIND_DATAW>& entries, HeapArray<int>& order) {
+    entries.Clear();
+    order.Clear();
+    WIN32_FIND_DATAW found;
+    HANDLE listing = FindFirstFileW(pattern, &found);
+    if (listing == INVALID_HANDLE_VALUE) {
+        // Only an empty drive root lists nothing at all, not even "." and
+        // "..". Any other failure (a folder gone since its parent was
+        // listed, a disc taken out or unreadable) would leave files out.
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+    }
+    DWORD error = ERROR_SUCCESS;
+    do {
+        if (!entries.Append(&found, 1)) error = ERROR_NOT_ENOUGH_MEMORY;
+    } while (error == ERROR_SUCCESS && FindNextFileW(listing, &found));
+    if (error == ERROR_SUCCESS) error = GetLastError();
+    FindClose(listing);
+    if (error != ERROR_NO_MORE_FILES) return error;
+    if (!order.Reserve(entries.Count())) return ERROR_NOT_ENOUGH_MEMORY;
+    // Shell's sort of the indexes: no recursion, and a listing that comes
+    // sorted (Wine's, by another order only in case) costs about n log n.
+    for (int i = 0; i < entries.Count(); ++i) order.Append(&i, 1);
+    for (int gap = entries.Count() / 2; gap > 0; gap /= 2) {
+        for (int i = gap; i < entries.Count(); ++i) {
+            const int moving = order[i];
+            int j = i;
+            for (; j >= gap && CompareCodeUnits(entries[order[j - gap]].cFileName, entries[moving].cFileName) > 0;
+                 j -= gap) {
+                order[j] = order[j - gap];
+            }
+            order[j] = moving;
+        }
+    }
+    return ERROR_SUCCESS;
+}
+
 bool WalkLevel(Walk& walk, const wchar_t* source, const wchar_t* destination) {
     LongPath folder = {};
     LongPath pattern;
     const bool fits = CopyPath(folder, source) && JoinPath(pattern, folder.text, L"*.*");
-    int walked = 0;  // entries of this folder already walked, for a listing started again
+    // Listed whole before any entry is walked, and walked in the order of
+    // the names' code units: the order a CD's folder has on the disc (ISO
+    // 9660 and Joliet keep its records so, and Windows lists them so), which
+    // the disc's files' data follow too. Whatever order the file system at
+    // hand lists them in (Wine sorts a listing without regard to case), the
+    // drive then reads the disc in one sweep.
+    HeapArray<WIN32_FIND_DATAW> entries;
+    HeapArray<int> order;
     for (;;) {
-        WIN32_FIND_DATAW found;
-        HANDLE listing = fits ? FindFirstFileW(pattern.text, &found) : INVALID_HANDLE_VALUE;
-        DWORD error = fits ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
-        if (listing != INVALID_HANDLE_VALUE) {
-            bool more = true;
-            for (int index = 0; more; ++index) {
-                if (index >= walked) {
-                    if (!WalkEntry(walk, folder.text, destination, found)) {
-                        FindClose(listing);
-                        return false;
-                    }
-                    ++walked;
-                }
-                more = FindNextFileW(listing, &found) != FALSE;
-            }
-            error = GetLastError();
-            FindClose(listing);
-            if (error == ERROR_NO_MORE_FILES) return true;
-        } else if (error == ERROR_FILE_NOT_FOUND) {
-            // Only an empty drive root lists nothing at all, not even "." and
-            // "..". Any other failure (a folder gone since its parent was
-            // listed, a disc taken out or unreadable) would leave files out.
-            return true;
-        }
+        const DWORD error = fits ? ReadListing(pattern.text, entries, order) : ERROR_FILENAME_EXCED_RANGE;
+        if (error == ERROR_SUCCESS) break;
         if (!AskRetryListing(walk.view, source, error)) return false;
     }
+    for (int i = 0; i < order.Count(); ++i) {
+        if (!WalkEntry(walk, folder.text, destination, entries[order[i]])) return false;
+    }
+    return true;
 }
 
 }  // namespace

@@ -27,12 +27,13 @@ protected:
     ~TreeVisitor() = default;
 };
 
-// Walks the tree below the folder `source` depth first, in listing order,
-// beside the destination tree below `destination`: every file but the
-// medium's start-up files (autorun.inf, start.exe, hd.exe, at every depth, in
-// any case), every folder but "." and ".." and but `destination` itself when
-// it lies inside the source. A listing that cannot be started, or breaks
-// off, is offered for Retry through `view`: it starts again and goes on after
-// the entries already walked. False when the user cancels there or the
-// visitor stops.
+// Walks the tree below the folder `source` depth first, each folder's
+// entries in the order of their names' UTF-16 code units (the order of a CD's
+// folder), beside the destination tree below `destination`: every file but
+// the medium's start-up files (autorun.inf, start.exe, hd.exe, at every
+// depth, in any case), every folder but "." and ".." and but `destination`
+// itself when it lies inside the source. Each folder is listed whole before
+// its entries are walked; a listing that cannot be started, or breaks off, is
+// offered for Retry through `view`, which lists it again. False when the user
+// cancels there or the visitor stops.
 bool WalkTree(InstallerView& view, TreeVisitor& visitor, const wchar_t* source, const wchar_t* destination);

@@ -52,18 +52,21 @@ check(imported and set(imported) <= system, f'imports only Windows system DLLs: 
 # earlier; a page that names no minimum client does not count.
 XP = {dll: set(names.split()) for dll, names in {
     'kernel32.dll': '''
-        CloseHandle CompareFileTime CopyFileA CopyFileW CreateDirectoryA CreateDirectoryW CreateFileA CreateFileW
-        CreateMutexW CreateProcessA CreateProcessW CreateThread DeleteCriticalSection DeleteFileA DeleteFileW EnterCriticalSection
-        ExitProcess FindClose FindFirstFileA FindFirstFileW FindNextFileA FindNextFileW FormatMessageA FormatMessageW
-        FreeLibrary GetCurrentDirectoryA GetCurrentDirectoryW GetCurrentProcess GetCurrentThreadId GetDiskFreeSpaceA GetDiskFreeSpaceExA GetDiskFreeSpaceExW GetDiskFreeSpaceW
-        GetCompressedFileSizeA GetCompressedFileSizeW GetDriveTypeA GetDriveTypeW
-        GetExitCodeThread GetFileAttributesA GetFileAttributesExA GetFileAttributesExW GetFileAttributesW GetFileInformationByHandle
-        GetFullPathNameA GetFullPathNameW GetLastError GetModuleFileNameA GetModuleFileNameW GetModuleHandleA
-        GetModuleHandleW GetProcAddress GetProcessHeap GetStartupInfoA GetStartupInfoW GetTickCount GetVolumePathNameA
-        GetVolumePathNameW HeapAlloc HeapFree InitializeCriticalSection LeaveCriticalSection LoadLibraryA LoadLibraryW LocalFree
-        MoveFileExA MoveFileExW MultiByteToWideChar SetFileAttributesA SetFileAttributesW SetLastError SetUnhandledExceptionFilter Sleep
-        TlsGetValue VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte WinExec lstrcatA lstrcatW
-        lstrcmpA lstrcmpW lstrcmpiA lstrcmpiW lstrcpynA lstrcpynW lstrlenA lstrlenW''',
+        CloseHandle CompareFileTime CopyFileA CopyFileW CreateDirectoryA CreateDirectoryW CreateEventA CreateEventW
+        CreateFileA CreateFileW CreateMutexW CreateProcessA CreateProcessW CreateThread DeleteCriticalSection
+        DeleteFileA DeleteFileW EnterCriticalSection ExitProcess FindClose FindFirstFileA FindFirstFileW
+        FindNextFileA FindNextFileW FormatMessageA FormatMessageW FreeLibrary GetCompressedFileSizeA
+        GetCompressedFileSizeW GetCurrentDirectoryA GetCurrentDirectoryW GetCurrentProcess GetCurrentThreadId
+        GetDiskFreeSpaceA GetDiskFreeSpaceExA GetDiskFreeSpaceExW GetDiskFreeSpaceW GetDriveTypeA GetDriveTypeW
+        GetExitCodeThread GetFileAttributesA GetFileAttributesExA GetFileAttributesExW GetFileAttributesW
+        GetFileInformationByHandle GetFullPathNameA GetFullPathNameW GetLastError GetModuleFileNameA
+        GetModuleFileNameW GetModuleHandleA GetModuleHandleW GetProcAddress GetProcessHeap GetStartupInfoA
+        GetStartupInfoW GetTickCount GetVolumePathNameA GetVolumePathNameW HeapAlloc HeapFree HeapReAlloc
+        InitializeCriticalSection LeaveCriticalSection LoadLibraryA LoadLibraryW LocalFree lstrcatA lstrcatW
+        lstrcmpA lstrcmpiA lstrcmpiW lstrcmpW lstrcpynA lstrcpynW lstrlenA lstrlenW MoveFileExA MoveFileExW
+        MultiByteToWideChar ReadFile SetEvent SetFileAttributesA SetFileAttributesW SetFileTime SetLastError
+        SetUnhandledExceptionFilter Sleep TlsGetValue VirtualAlloc VirtualFree VirtualProtect VirtualQuery
+        WaitForSingleObject WideCharToMultiByte WinExec WriteFile''',
     'user32.dll': '''
         DefWindowProcA DefWindowProcW DestroyIcon DialogBoxParamA DialogBoxParamW DispatchMessageA DispatchMessageW
         EnableWindow EndDialog FindWindowA FindWindowW GetActiveWindow GetDlgItem GetDlgItemTextA GetDlgItemTextW

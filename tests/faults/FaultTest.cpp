@@ -91,13 +91,19 @@ const Fault kFaults[] = {
     // it, so the copy completes without the rest.
     {"the disc stops reading half-way through a folder", "break-listing data/maps 1", "", 8, "data\\maps\\m2",
      Box::kNone, "", "", Lift::kNone, Room::kAsIs},
-    // Gone just before the copy opens data\maps\m2.bin: the file there from
-    // an earlier installation, which the failed CopyFileW did not touch, stays.
-    {"the disc is taken out after 5 files (EIO)", "eject 5 EIO", "", 5, "", Box::kCopy, "data\\maps\\m2.bin",
-     "data\\maps\\m2.bin", Lift::kHealMedium, Room::kAsIs},
-    // Gone after the main program, just before the copy lists zz.
-    {"the disc is taken out after 8 files (ENODEV)", "eject 8 ENODEV", "", 8, "", Box::kListing, "zz", "",
-     Lift::kHealMedium, Room::kAsIs},
+    // Gone as the copy opens data\maps\m2.bin: the file there from an
+    // earlier installation, which the failed copy did not touch, stays. The
+    // walk may have met the disc gone too, at a folder it had still to list:
+    // it tries that again once the copy has caught up, and asks only then.
+    {"the disc is taken out as the sixth file is read (EIO)", "eject data/maps/m2.bin EIO", "", 5, "", Box::kCopy,
+     "data\\maps\\m2.bin", "data\\maps\\m2.bin", Lift::kHealMedium, Room::kAsIs},
+    // Gone after the main program; zz was listed before its file was read.
+    {"the disc is taken out as the last file is read (ENODEV)", "eject zz/after.txt ENODEV", "", 8, "", Box::kCopy,
+     "zz\\after.txt", "", Lift::kHealMedium, Room::kAsIs},
+    // Listed while the room was counted, then no more: its box comes after
+    // the lines of the files before it.
+    {"a folder of the disc cannot be listed a second time (EIO)", "unlistable zz 1", "", 8, "", Box::kListing, "zz",
+     "", Lift::kHealMedium, Room::kAsIs},
     {"the destination disk is far too small", "", "T:\\ZelOr", 0, "", Box::kRoom, "", "", Lift::kGrowDestination,
      Room::kSmall},
     // Each folder the install makes takes a cluster, as on FAT32 and exFAT:

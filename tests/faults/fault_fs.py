@@ -10,9 +10,11 @@ line (paths relative to BACKING, with forward slashes):
     row NAME                    any change of the file starts the counts anew
     scratch PATH OFFSET         reads of PATH from OFFSET on fail with EIO
     break-listing FOLDER N      the listing of FOLDER fails with EIO after N names
-    eject N ERRNO               once N files were read to their end, every
-                                operation fails with ERRNO (EIO or ENODEV):
-                                the disc is gone
+    unlistable FOLDER N         opening FOLDER's listing fails with EIO once
+                                it was opened N times
+    eject PATH ERRNO            from the opening of PATH on, every operation
+                                fails with ERRNO (EIO or ENODEV): the disc is
+                                gone
     slow PATH OFFSET SECONDS    the first read of PATH from OFFSET on waits
                                 SECONDS, as a drive retrying a damaged sector,
                                 then succeeds; SWITCHES.waiting is there while
@@ -46,10 +48,9 @@ class FaultFs(fusepy.Operations):
         self.switches_text = None
         self.scratch = {}  # path -> offset from which reads fail
         self.broken_listings = {}  # folder -> names listed before the error
-        self.eject_after = None  # (files, errno)
+        self.unlistable = {}  # folder -> openings of its listing that succeed
+        self.eject_at = None  # (path, errno)
         self.slow = {}  # path -> (offset from which the first read waits, seconds)
-        self.files_read = set()  # openings read to their end
-        self.openings = {}  # handle -> which opening it is (handles are reused)
         self.ejected = False
         self.listings = {}  # handle -> calls so far
         self.next_handle = 1
@@ -67,8 +68,8 @@ class FaultFs(fusepy.Operations):
         if text == self.switches_text:
             return
         self.switches_text = text
-        self.scratch, self.broken_listings, self.eject_after, self.slow = {}, {}, None, {}
-        self.files_read = set()
+        self.scratch, self.broken_listings, self.eject_at, self.slow = {}, {}, None, {}
+        self.unlistable = {}
         self.ejected = False
         self.reported = set()
         for line in text.splitlines():
@@ -79,8 +80,10 @@ class FaultFs(fusepy.Operations):
                 self.scratch["/" + words[1]] = int(words[2])
             elif words[0] == "break-listing":
                 self.broken_listings["/" + words[1].strip("/")] = int(words[2])
+            elif words[0] == "unlistable":
+                self.unlistable["/" + words[1].strip("/")] = int(words[2])
             elif words[0] == "eject":
-                self.eject_after = (int(words[1]), getattr(errno, words[2]))
+                self.eject_at = ("/" + words[1], getattr(errno, words[2]))
             elif words[0] == "slow":
                 self.slow["/" + words[1]] = (int(words[2]), float(words[3]))
             else:
@@ -96,7 +99,7 @@ class FaultFs(fusepy.Operations):
         """Every operation starts here: the disc may be gone."""
         self.reload()
         if self.ejected:
-            self.fail(self.eject_after[1], what, path)
+            self.fail(self.eject_at[1], what, path)
 
     def real(self, path):
         return os.path.join(self.backing, path.lstrip("/"))
@@ -123,6 +126,10 @@ class FaultFs(fusepy.Operations):
 
     def opendir(self, path):
         self.check("opendir", path)
+        if path in self.unlistable:
+            if self.unlistable[path] == 0:
+                self.fail(errno.EIO, "opendir", path)
+            self.unlistable[path] -= 1
         if not os.path.isdir(self.real(path)):
             raise fusepy.FuseOSError(errno.ENOTDIR)
         handle = self.next_handle
@@ -148,13 +155,13 @@ class FaultFs(fusepy.Operations):
         self.listings.pop(fh, None)
 
     def open(self, path, flags):
+        self.reload()
+        if self.eject_at is not None and path == self.eject_at[0]:
+            self.ejected = True
         self.check("open", path)
         if flags & (os.O_WRONLY | os.O_RDWR):
             raise fusepy.FuseOSError(errno.EROFS)
-        handle = os.open(self.real(path), os.O_RDONLY)
-        self.openings[handle] = self.next_handle
-        self.next_handle += 1
-        return handle
+        return os.open(self.real(path), os.O_RDONLY)
 
     def wait(self, path, seconds):
         """The drive's long read: nothing else is served meanwhile (one
@@ -184,11 +191,7 @@ class FaultFs(fusepy.Operations):
             if offset >= scratched_from:
                 self.fail(errno.EIO, "read", path)
             size = scratched_from - offset  # the good part, then the error on the next read
-        data = os.pread(fh, size, offset)
-        if not data and size and self.eject_after:
-            self.files_read.add(self.openings[fh])  # a copy may ask more than once at the end
-            self.ejected = len(self.files_read) >= self.eject_after[0]
-        return data
+        return os.pread(fh, size, offset)
 
     def release(self, path, fh):
         os.close(fh)

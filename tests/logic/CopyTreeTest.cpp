@@ -145,9 +145,14 @@ TEST_F(CopyTreeTest, AFolderThatCannotBeListedOrCreatedIsAskedAbout) {
     EXPECT_EQ("AskRetry " + std::string(shown::kCaption) + "|" + shown::ListingFailed(source, "<reason>\r\n"),
               shown::MarkReason(view.calls.back()));
 
-    // A disc taken out half-way: "b" was listed with its parent, then went
-    // away before the copy reached it (listing order under Wine: ".", "..",
-    // a.txt, b, c.txt). Put back, Retry lists it.
+    // Half-way: "b", held open by another program without sharing, cannot
+    // be listed (listing order under Wine: ".", "..", a.txt, b, c.txt). Let
+    // go, Retry lists it. The tree is walked before anything is copied, so
+    // its box comes first. A file b\1.txt held so cannot be read: its box
+    // comes after a.txt's line, and Retry reads it again, and what follows
+    // it, as it does after a folder in the way of the file, found only
+    // once b\1.txt has been read and the reader has gone on. So does the box
+    // for a file in the way of the folder b.
     source = scratch / "cd";
     Put("a.txt");
     Put("b\\1.txt");
@@ -157,21 +162,32 @@ TEST_F(CopyTreeTest, AFolderThatCannotBeListedOrCreatedIsAskedAbout) {
         bool mend;
         Files copied;
         const char* box;  // listing or folder
-    } cases[] = {{false, {"a.txt"}, "listing"}, {true, {"a.txt", "b\\1.txt", "c.txt"}, "listing"},
-                 {false, {"a.txt"}, "folder"}, {true, {"a.txt", "b\\1.txt", "c.txt"}, "folder"}};
+    } cases[] = {{false, {}, "listing"},       {true, {"a.txt", "b\\1.txt", "c.txt"}, "listing"},
+                 {false, {"a.txt"}, "file"},    {true, {"a.txt", "b\\1.txt", "c.txt"}, "file"},
+                 {false, {"a.txt"}, "target"},  {true, {"a.txt", "b\\1.txt", "c.txt"}, "target"},
+                 {false, {"a.txt"}, "folder"},  {true, {"a.txt", "b\\1.txt", "c.txt"}, "folder"}};
     for (const auto& c : cases) {
-        const bool listing = std::string(c.box) == "listing";
+        const bool listing = std::string(c.box) == "listing", file = std::string(c.box) == "file";
+        const bool target = std::string(c.box) == "target", held = listing || file;
         RemoveTree(destination);
-        // A file where the folder b must be made.
-        if (!listing) WriteFile(destination + "\\b", "in the way");
+        // A file where the folder b must be made, or a folder where b\1.txt must go.
+        if (target) {
+            MakeFolders(destination + "\\b\\1.txt");
+        } else if (!held) {
+            WriteFile(destination + "\\b", "in the way");
+        }
         view = RecordingView();
-        view.onLine = [&](int lines) {
-            if (listing && lines == 1) MoveFileW(Wide(b).c_str(), Wide(b + "-away").c_str());
-        };
+        HANDLE holder = held ? CreateFileW(Wide(file ? b + "\\1.txt" : b).c_str(), GENERIC_READ, 0, nullptr,
+                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)
+                             : INVALID_HANDLE_VALUE;
+        ASSERT_TRUE(!held || holder != INVALID_HANDLE_VALUE) << GetLastError();
         view.onAsk = [&](int) {
             if (!c.mend) return false;
-            if (listing) {
-                MoveFileW(Wide(b + "-away").c_str(), Wide(b).c_str());
+            if (held) {
+                CloseHandle(holder);
+                holder = INVALID_HANDLE_VALUE;
+            } else if (target) {
+                RemoveTree(destination + "\\b\\1.txt");
             } else {
                 DeleteFileW(Wide(destination + "\\b").c_str());
             }
@@ -179,17 +195,55 @@ TEST_F(CopyTreeTest, AFolderThatCannotBeListedOrCreatedIsAskedAbout) {
         };
         EXPECT_EQ(c.mend, Copy()) << c.box;
         Files there = c.copied;
-        if (!listing && !c.mend) there.push_back("b");  // the file in the way stays
+        if (!held && !target && !c.mend) there.push_back("b");  // the file in the way stays
         EXPECT_EQ(there, ListFiles(destination)) << c.box;
         EXPECT_EQ(LogOf(c.copied), view.log) << c.box;
         ASSERT_EQ(1, view.asked) << c.box;
-        const std::string box = listing ? shown::ListingFailed(b, "<reason>\r\n")
-                                        : shown::FolderFailed(destination + "\\b", "<reason>\r\n");
+        const std::string box =
+            listing ? shown::ListingFailed(b, "<reason>\r\n")
+            : file || target ? shown::CopyFailed(b + "\\1.txt", destination + "\\b\\1.txt", "<reason>\r\n")
+                    : shown::FolderFailed(destination + "\\b", "<reason>\r\n");
         EXPECT_EQ(1, std::count_if(view.calls.begin(), view.calls.end(), [&](const std::string& call) {
                       return shown::MarkReason(call) == "AskRetry " + std::string(shown::kCaption) + "|" + box;
                   }))
             << c.box;
-        if (listing && !c.mend) MoveFileW(Wide(b + "-away").c_str(), Wide(b).c_str());
+        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+    }
+}
+
+// Each folder in the order of its names' code units, a CD's order, whatever
+// order Wine lists it in (without regard to case): capitals before small
+// letters, Cyrillic after Latin, "Ё" before "А".
+TEST_F(CopyTreeTest, EachFolderIsCopiedInTheOrderOfItsNamesCodeUnits) {
+    const Files order = {"Video\\B.bin", "Video\\a.bin", "_notes.txt", "data\\Z.txt", "data\\x.txt",
+                         "Ёлка.txt",     "Карты\\1.map", "архив.dat"};
+    for (const std::string& file : order) Put(file);
+    ASSERT_TRUE(Copy());
+    EXPECT_EQ(LogOf(order), view.log);
+}
+
+// Through the read-ahead, which holds 4 MB: files of every size around its
+// pieces of 128 KB, one larger than all of it, and more files than it queues
+// (256), byte for byte and in order.
+TEST_F(CopyTreeTest, FilesOfEverySizeArriveByteForByteThroughTheReadAhead) {
+    Files expected;
+    const DWORD sizes[] = {0, 1, 131071, 131072, 131073, (5u << 20) + 7};
+    for (DWORD size : sizes) {
+        std::string bytes(size, '\0');
+        for (DWORD i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + size);
+        const std::string name = "sizes\\" + std::to_string(1000000000u + size) + ".bin";
+        WriteFile(source + "\\" + name, bytes);
+        expected.push_back(name);
+    }
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "small\\" + std::to_string(1000 + i) + ".txt";
+        Put(name, std::to_string(i));
+        expected.push_back(name);
+    }
+    ASSERT_TRUE(Copy());
+    EXPECT_EQ(LogOf(expected), view.log);
+    for (const std::string& file : expected) {
+        EXPECT_TRUE(ReadFile(source + "\\" + file) == Installed(file)) << file << " differs";
     }
 }
 
