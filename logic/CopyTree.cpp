@@ -44,20 +44,30 @@ void RemoveLeftover(const wchar_t* folder) {
 }
 
 // Clears the read-only, hidden and system marks of the file at `path`, if
-// there is one: Windows replaces no read-only file by renaming
+// it has any: Windows replaces no read-only file by renaming
 // (ERROR_ACCESS_DENIED), and the product, the user or an antivirus may have
-// left one; Wine, run as root, replaces it anyway. A link keeps its marks: it
-// is replaced itself, and its target is none of the installer's business.
-void ClearProtection(const wchar_t* path) {
+// left one. A link keeps its marks: it is replaced itself, and its target is
+// none of the installer's business. True when marks were cleared.
+bool ClearProtection(const wchar_t* path) {
     const DWORD existing = GetFileAttributesW(path);
     const DWORD keeping = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     if (existing == INVALID_FILE_ATTRIBUTES || (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
         !(existing & keeping)) {
-        return;
+        return false;
     }
-    // result ignored: if it stays protected, the rename says so.
     const DWORD rest = existing & ~keeping;
-    SetFileAttributesW(path, rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL);
+    return SetFileAttributesW(path, rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
+// Renames the whole copy at `temporary` over `destination`. A target that
+// Windows will not replace for its marks loses them, and only then: what the
+// install does not replace (a copy that failed) keeps them. Returns the
+// error, ERROR_SUCCESS once it is in place.
+DWORD PutInPlace(const wchar_t* temporary, const wchar_t* destination) {
+    if (MoveFileExW(temporary, destination, MOVEFILE_REPLACE_EXISTING)) return ERROR_SUCCESS;
+    const DWORD error = GetLastError();
+    if (error != ERROR_ACCESS_DENIED || !ClearProtection(destination)) return error;
+    return MoveFileExW(temporary, destination, MOVEFILE_REPLACE_EXISTING) ? ERROR_SUCCESS : GetLastError();
 }
 
 // Whether the folder the copy is about to go into is to be taken as it is.
@@ -179,7 +189,6 @@ private:
     // a disc's sector it cannot read. A failed copy takes its temporary file
     // with it. Returns the error, ERROR_SUCCESS once the file is in place.
     DWORD WriteWhole(const CopyPlan::Step& step, const wchar_t* destination) {
-        ClearProtection(destination);
         LongPath temporary, sourceFolder, destinationFolder;
         plan_.Folders(step, sourceFolder, destinationFolder);
         if (!TemporaryPath(temporary, destinationFolder.text)) return ERROR_FILENAME_EXCED_RANGE;
@@ -206,9 +215,7 @@ private:
         if (error == ERROR_SUCCESS && !SetFileTime(file, nullptr, nullptr, &step.lastWrite)) error = GetLastError();
         if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
         if (error == ERROR_SUCCESS && written != step.size) error = ERROR_CRC;
-        if (error == ERROR_SUCCESS && !MoveFileExW(temporary.text, destination, MOVEFILE_REPLACE_EXISTING)) {
-            error = GetLastError();
-        }
+        if (error == ERROR_SUCCESS) error = PutInPlace(temporary.text, destination);
         if (error != ERROR_SUCCESS) RemoveTemporary(temporary.text);
         return error;
     }
