@@ -5,6 +5,7 @@
 #include "logic/Failure.h"
 #include "logic/InstallerView.h"
 #include "logic/PathHelpers.h"
+#include "logic/ProgressMeter.h"
 #include "logic/TreeWalk.h"
 
 namespace {
@@ -42,18 +43,38 @@ void RemoveLeftover(const wchar_t* folder) {
     if (TemporaryPath(temporary, folder)) RemoveTemporary(temporary.text);
 }
 
+// What CopyFileExW has reported written of the file it copies, handed on to the meter.
+struct FileProgress {
+    ProgressMeter& meter;
+    ULONGLONG counted;
+};
+
+DWORD CALLBACK CountWritten(LARGE_INTEGER, LARGE_INTEGER written, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
+                            HANDLE, HANDLE, void* context) {
+    FileProgress& file = *static_cast<FileProgress*>(context);
+    const ULONGLONG now = static_cast<ULONGLONG>(written.QuadPart);
+    if (now > file.counted) {
+        file.meter.Copied(now - file.counted);
+        file.counted = now;
+    }
+    return PROGRESS_CONTINUE;
+}
+
 // Copies `source` to `destination` whole or not at all: under the temporary
 // name in `folder` first, and only once the copy has the size the listing
 // gave, renamed over the target. At every moment the target is the earlier
 // file or the complete new one, whenever the installer is ended; a symbolic
 // link at the target's name is replaced, never written through. Under Wine,
-// CopyFileW takes a read error on the source (a scratched disc) for the end
+// CopyFileExW takes a read error on the source (a scratched disc) for the end
 // of the file and reports success with a short file, so the size is what
 // tells. A failed copy takes its temporary file with it. Returns the error,
 // ERROR_SUCCESS for a whole copy; a short one, which has no error of its own,
-// is ERROR_CRC, what Windows reports for a disc's sector it cannot read.
+// is ERROR_CRC, what Windows reports for a disc's sector it cannot read. The
+// bytes go to `progress` as they are written; Wine 8's CopyFileExW never calls
+// its progress routine, so what it did not report is counted once the file is
+// in place.
 DWORD CopyWholeFile(const wchar_t* source, const wchar_t* destination, const wchar_t* folder,
-                    const WIN32_FIND_DATAW& entry) {
+                    const WIN32_FIND_DATAW& entry, ProgressMeter& progress) {
     // Windows replaces no read-only file by renaming (ERROR_ACCESS_DENIED),
     // and the product, the user or an antivirus may have left one; Wine, run
     // as root, replaces it anyway. A link keeps its marks: it is replaced
@@ -70,7 +91,8 @@ DWORD CopyWholeFile(const wchar_t* source, const wchar_t* destination, const wch
     if (!TemporaryPath(temporary, folder)) return ERROR_FILENAME_EXCED_RANGE;
     DWORD error = ERROR_SUCCESS;
     WIN32_FILE_ATTRIBUTE_DATA copy;
-    if (!CopyFileW(source, temporary.text, FALSE)) {
+    FileProgress written = {progress, 0};
+    if (!CopyFileExW(source, temporary.text, CountWritten, &written, nullptr, 0)) {
         error = GetLastError();
     } else if (!GetFileAttributesExW(temporary.text, GetFileExInfoStandard, &copy)) {
         error = GetLastError();
@@ -82,8 +104,14 @@ DWORD CopyWholeFile(const wchar_t* source, const wchar_t* destination, const wch
     } else if (!MoveFileExW(temporary.text, destination, MOVEFILE_REPLACE_EXISTING)) {
         error = GetLastError();
     }
-    if (error != ERROR_SUCCESS) RemoveTemporary(temporary.text);
-    return error;
+    if (error != ERROR_SUCCESS) {
+        RemoveTemporary(temporary.text);
+        progress.StartOver(written.counted);
+        return error;
+    }
+    const ULONGLONG size = (static_cast<ULONGLONG>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+    if (size > written.counted) progress.Copied(size - written.counted);
+    return ERROR_SUCCESS;
 }
 
 // Makes the folder `path` with every missing folder above it. Returns the
@@ -114,13 +142,14 @@ bool CreateFolderOrAsk(InstallerView& view, const wchar_t* path, const wchar_t* 
 // or the user cancels.
 class Copier : public TreeVisitor {
 public:
-    explicit Copier(InstallerView& view) : view_(view) {}
+    Copier(InstallerView& view, ProgressMeter& progress) : view_(view), progress_(progress) {}
 
     bool VisitFile(const TreeEntry& file) override {
         for (;;) {
-            const DWORD error = file.source != nullptr && file.destination != nullptr
-                                    ? CopyWholeFile(file.source, file.destination, file.destinationFolder, file.found)
-                                    : ERROR_FILENAME_EXCED_RANGE;
+            const DWORD error =
+                file.source != nullptr && file.destination != nullptr
+                    ? CopyWholeFile(file.source, file.destination, file.destinationFolder, file.found, progress_)
+                    : ERROR_FILENAME_EXCED_RANGE;
             if (error == ERROR_SUCCESS) break;
             if (!AskRetryCopy(view_, file.sourceFolder, file.destinationFolder, file.found.cFileName, error)) {
                 return false;
@@ -141,16 +170,17 @@ public:
 
 private:
     InstallerView& view_;
+    ProgressMeter& progress_;
 };
 
 }  // namespace
 
-bool CopyTree(InstallerView& view, const wchar_t* source, const wchar_t* destination) {
+bool CopyTree(InstallerView& view, const wchar_t* source, const wchar_t* destination, ProgressMeter& progress) {
     if (!CreateFolderOrAsk(view, destination, destination, nullptr)) return false;
     // Copying a folder onto itself would read and write every file at once;
     // Windows' CopyFileW refuses that for the first file, so it is a failed copy.
     if (SameFolder(IdentifyFolder(source), IdentifyFolder(destination))) return false;
     RemoveLeftover(destination);
-    Copier copier(view);
+    Copier copier(view, progress);
     return WalkTree(view, copier, source, destination);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 class InstallerView;
+class ProgressMeter;
 
 // Copies everything below the folder `source` into the folder `destination`,
 // depth first, leaving out the medium's start-up files (autorun.inf, start.exe,
@@ -10,5 +11,6 @@ class InstallerView;
 // when the user cancels. Each file is written whole or not at all: files
 // copied before stay, an earlier file stays as it was until its new copy is
 // complete, and no partial file is left, not even by an installer that was
-// ended (the next copy into the folder removes what it left).
-bool CopyTree(InstallerView& view, const wchar_t* source, const wchar_t* destination);
+// ended (the next copy into the folder removes what it left). The bytes of
+// every file go to `progress` as they are written.
+bool CopyTree(InstallerView& view, const wchar_t* source, const wchar_t* destination, ProgressMeter& progress);

@@ -7,6 +7,7 @@
 #include "logic/CopyTree.h"
 #include "logic/InstallerView.h"
 #include "logic/PathHelpers.h"
+#include "logic/ProgressMeter.h"
 #include "logic/Room.h"
 
 const wchar_t kMainProgramFile[] = L"zel_or.exe";
@@ -164,8 +165,14 @@ void RunInstall(InstallerView& view) {
     view.DisableButton(IDC_BROWSE);
     view.ClearLog();
 
-    const bool copied =
-        sourceKnown && EnsureRoom(view, program.text, destination) && CopyTree(view, program.text, destination);
+    view.StartProgress();
+    ULONGLONG bytes = 0;
+    bool copied = sourceKnown && EnsureRoom(view, program.text, destination, bytes);
+    if (copied) {
+        ProgressMeter progress(view, bytes);
+        copied = CopyTree(view, program.text, destination, progress);
+    }
+    view.EndProgress();
 
     // Holds the completion message, later the desktop folder and the shortcut path.
     DesktopPath text;

@@ -18,7 +18,9 @@ public:
     explicit SpaceCount(ULONGLONG cluster) : cluster_(cluster) {}
 
     bool VisitFile(const TreeEntry& file) override {
-        const LONGLONG added = Clusters(FileSize(file.found.nFileSizeHigh, file.found.nFileSizeLow));
+        const ULONGLONG size = FileSize(file.found.nFileSizeHigh, file.found.nFileSizeLow);
+        bytes_ += size;
+        const LONGLONG added = Clusters(size);
         LONGLONG freed = 0;
         WIN32_FILE_ATTRIBUTE_DATA there;
         if (file.destination != nullptr && GetFileAttributesExW(file.destination, GetFileExInfoStandard, &there) &&
@@ -33,6 +35,8 @@ public:
 
     // The most the install takes beyond what the volume holds now, at least nothing.
     ULONGLONG Required() const { return static_cast<ULONGLONG>(peak_); }
+    // The bytes of the files the copy will write.
+    ULONGLONG Bytes() const { return bytes_; }
 
 private:
     LONGLONG Clusters(ULONGLONG size) const {
@@ -42,6 +46,7 @@ private:
     const ULONGLONG cluster_;
     LONGLONG taken_ = 0;  // what the files visited so far take beyond what they replaced
     LONGLONG peak_ = 0;   // the most that has been at any moment
+    ULONGLONG bytes_ = 0;
 };
 
 // The nearest folder of `path` that exists: the path itself or the closest of
@@ -58,23 +63,34 @@ bool NearestExistingFolder(const wchar_t* path, ShortPath& folder) {
     }
 }
 
+// The bytes of the files the copy will write, where there is no volume to
+// measure them against. False when the user cancels the walk.
+bool CountOnly(InstallerView& view, const wchar_t* source, const wchar_t* destination, ULONGLONG& bytes) {
+    SpaceCount count(1);
+    if (!WalkTree(view, count, source, destination)) return false;
+    bytes = count.Bytes();
+    return true;
+}
+
 }  // namespace
 
-bool EnsureRoom(InstallerView& view, const wchar_t* source, const wchar_t* destination) {
+bool EnsureRoom(InstallerView& view, const wchar_t* source, const wchar_t* destination, ULONGLONG& bytes) {
     for (;;) {
         ShortPath existing;
         wchar_t root[MAX_PATH];
         DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
         ULARGE_INTEGER available;
         // results examined only for success: a volume that cannot be asked is
-        // not measured, and the copy reports what is wrong with it.
+        // not measured, and the copy reports what is wrong with it; the files
+        // are still counted, for the progress.
         if (!NearestExistingFolder(destination, existing) || !GetVolumePathNameW(existing.text, root, MAX_PATH) ||
             !GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters) ||
             sectorsPerCluster == 0 || bytesPerSector == 0) {
-            return true;
+            return CountOnly(view, source, destination, bytes);
         }
         SpaceCount count(static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector);
         if (!WalkTree(view, count, source, destination)) return false;
+        bytes = count.Bytes();
         if (!GetDiskFreeSpaceExW(existing.text, &available, nullptr, nullptr)) return true;
         if (count.Required() <= available.QuadPart) return true;
         if (!AskRetryRoom(view, root, count.Required(), available.QuadPart)) return false;

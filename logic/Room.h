@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 class InstallerView;
 
 // Whether the destination's volume has room for the install, before anything
@@ -9,5 +11,6 @@ class InstallerView;
 // the count is the most the copy takes at any moment), against the space
 // this user may still use there. Too little is offered for Retry, which measures again.
 // True when there is room, or when the volume cannot be asked (the copy then
-// meets what is wrong and says so); false when the user cancels.
-bool EnsureRoom(InstallerView& view, const wchar_t* source, const wchar_t* destination);
+// meets what is wrong and says so); false when the user cancels. `bytes` is
+// set to the size of all the files the copy will write once they are counted.
+bool EnsureRoom(InstallerView& view, const wchar_t* source, const wchar_t* destination, ULONGLONG& bytes);

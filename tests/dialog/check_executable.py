@@ -52,7 +52,7 @@ check(imported and set(imported) <= system, f'imports only Windows system DLLs: 
 # earlier; a page that names no minimum client does not count.
 XP = {dll: set(names.split()) for dll, names in {
     'kernel32.dll': '''
-        CloseHandle CompareFileTime CopyFileA CopyFileW CreateDirectoryA CreateDirectoryW CreateFileA CreateFileW
+        CloseHandle CompareFileTime CopyFileA CopyFileExW CopyFileW CreateDirectoryA CreateDirectoryW CreateFileA CreateFileW
         CreateMutexW CreateProcessA CreateProcessW CreateThread DeleteCriticalSection DeleteFileA DeleteFileW EnterCriticalSection
         ExitProcess FindClose FindFirstFileA FindFirstFileW FindNextFileA FindNextFileW FormatMessageA FormatMessageW
         FreeLibrary GetCurrentDirectoryA GetCurrentDirectoryW GetCurrentProcess GetCurrentThreadId GetDiskFreeSpaceA GetDiskFreeSpaceExA GetDiskFreeSpaceExW GetDiskFreeSpaceW
@@ -67,9 +67,10 @@ XP = {dll: set(names.split()) for dll, names in {
         DefWindowProcA DefWindowProcW DestroyIcon DialogBoxParamA DialogBoxParamW DispatchMessageA DispatchMessageW
         EnableWindow EndDialog FindWindowA FindWindowW GetActiveWindow GetDlgItem GetDlgItemTextA GetDlgItemTextW
         GetLastActivePopup GetSystemMetrics GetWindow GetWindowLongA GetWindowLongW GetWindowRect GetWindowTextLengthA
-        GetWindowTextLengthW GetWindowThreadProcessId IsIconic IsWindowEnabled LoadCursorA LoadCursorW LoadImageA
-        LoadImageW LoadStringA LoadStringW MessageBoxA MessageBoxW MsgWaitForMultipleObjects PeekMessageA PeekMessageW SendMessageA SendMessageW
-        SetCursor SetDlgItemTextA SetDlgItemTextW SetForegroundWindow SetWindowLongA SetWindowLongW SetWindowPos
+        GetWindowTextLengthW GetWindowThreadProcessId IsIconic IsWindowEnabled KillTimer LoadCursorA LoadCursorW LoadImageA
+        LoadImageW LoadStringA LoadStringW MessageBoxA MessageBoxW MsgWaitForMultipleObjects PeekMessageA PeekMessageW
+        RegisterWindowMessageW SendMessageA SendMessageW SetCursor SetDlgItemTextA SetDlgItemTextW SetForegroundWindow
+        SetTimer SetWindowLongA SetWindowLongW SetWindowPos
         SetWindowTextA SetWindowTextW ShowWindow SystemParametersInfoA SystemParametersInfoW TranslateMessage
         WaitForInputIdle wsprintfA wsprintfW''',
     'advapi32.dll': 'GetTokenInformation OpenProcessToken RegCloseKey RegOpenKeyExA RegOpenKeyExW RegQueryValueExA '
