@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@
 #include "support/ForeignWindows.h"
 #include "support/InstallScene.h"
 #include "support/Processes.h"
+#include "support/TaskbarStandIn.h"
 
 namespace {
 
@@ -68,6 +70,8 @@ struct Fault {
     Room room;
     // Watched while the install runs: the window must answer at every moment.
     bool watched = false;
+    // The taskbar button looked at, through the stand-in for the taskbar list.
+    bool taskbar = false;
 };
 
 const Fault kFaults[] = {
@@ -99,7 +103,7 @@ const Fault kFaults[] = {
     {"the destination disk is far too small", "", "T:\\ZelOr", 0, "", Box::kRoom, "", "", Lift::kGrowDestination,
      Room::kSmall},
     {"the destination disk is one cluster too small", "", "T:\\ZelOr", 0, "", Box::kRoom, "", "",
-     Lift::kGrowDestination, Room::kOneClusterShort},
+     Lift::kGrowDestination, Room::kOneClusterShort, false, true},
     // A file is written beside the one it replaces: the room the install
     // needs is what it takes at its fullest moment, not what it adds in the end.
     {"an earlier installation and just enough room at the fullest moment", "", "T:\\ZelOr", 0, "", Box::kNone, "",
@@ -481,6 +485,13 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     std::map<std::string, std::string> before, after;
     for (const char* root : {"C:", "T:"}) Snapshot(root, skipped, before);
 
+    std::optional<TaskbarStandIn> taskbar;
+    Files statesAtBoxes;
+    if (fault.taskbar) {
+        taskbar.emplace(records + "\\taskbar.txt");
+        ASSERT_EQ("", taskbar->Failure());
+    }
+
     Switch(std::string("row ") + fault.name, "");
     Job job;
     HookedInstaller installer(job);
@@ -495,6 +506,7 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     Files errors;
     std::string completion;
     const auto answer = [&](const std::string&) -> UINT {
+        if (taskbar) statesAtBoxes.push_back(taskbar->States());
         if (!retry) return IDCANCEL;
         switch (fault.lift) {
         case Lift::kNone:
@@ -545,6 +557,16 @@ void FaultTest::Check(const Fault& fault, bool retry) {
                                 (completes ? std::string(shown::kCompletionCaption) + "\n" : "");
     EXPECT_EQ(dialogs.empty() ? "<missing>" : dialogs, ReadFile(records + "\\hook.dialogs")) << "dialogs shown";
     EXPECT_EQ(completes ? shown::kCompletion : "", completion);
+    // Red while the box waits, after the count that brought it; Retry counts
+    // again, then the copy fills the button.
+    if (taskbar) {
+        EXPECT_EQ(Files{"indeterminate error"}, statesAtBoxes) << "the taskbar button while the box was up";
+        EXPECT_EQ(retry ? "indeterminate error indeterminate normal none" : "indeterminate error none",
+                  taskbar->States());
+        ULONGLONG total = 0;
+        for (const std::string& file : kCopyOrder) total += ReadFile(medium + "\\" + file).size();
+        EXPECT_EQ(retry ? "" : "no value", taskbar->Faults(installer.dialog, total));
+    }
 
     // Whole files only, byte for byte, and nothing short left behind; a
     // destination the install was refused for, not even created.
