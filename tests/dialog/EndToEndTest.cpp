@@ -56,6 +56,9 @@ std::vector<std::string> MediumFilesToInstall() {
 int LoggedFiles(const Installer& installer) {
     if (!(GetWindowLongW(installer.Control(1000), GWL_STYLE) & ES_READONLY)) return -1;
     const std::string log = TextOf(installer.Control(1003));
+    // The field is frozen a moment before the log is cleared: the information
+    // text's line breaks are no files.
+    if (log == shown::kInformation) return -1;
     return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
 }
 
