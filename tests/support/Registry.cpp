@@ -85,7 +85,9 @@ REGSAM OwnView() {
     return sizeof(void*) == 8 ? KEY_WOW64_64KEY : wow64 ? KEY_WOW64_32KEY : 0;
 }
 
-std::wstring InprocServer(const std::string& clsid) { return Wide("Software\\Classes\\CLSID\\" + clsid + "\\InprocServer32"); }
+std::wstring InprocServer(const std::string& clsid) {
+    return Wide("Software\\Classes\\CLSID\\" + clsid + "\\InprocServer32");
+}
 }  // namespace
 
 CommonDesktopValue::CommonDesktopValue() {
@@ -176,14 +178,14 @@ StandInServer::StandInServer(const std::string& clsid, const std::string& dll) :
     HKEY key = nullptr;
     LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, live.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | OwnView(), nullptr,
                                   &key, nullptr);
+    const auto setText = [&](const wchar_t* name, const std::string& text) {
+        const std::string bytes = Utf16Bytes(text + '\0');
+        return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(bytes.data()),
+                              static_cast<DWORD>(bytes.size()));
+    };
     if (status == ERROR_SUCCESS) {
-        const std::string path = Utf16Bytes(dll + '\0'), model = Utf16Bytes(std::string("Apartment") + '\0');
-        status = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.data()),
-                                static_cast<DWORD>(path.size()));
-        if (status == ERROR_SUCCESS) {
-            status = RegSetValueExW(key, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(model.data()),
-                                    static_cast<DWORD>(model.size()));
-        }
+        status = setText(nullptr, dll);
+        if (status == ERROR_SUCCESS) status = setText(L"ThreadingModel", "Apartment");
         RegCloseKey(key);
     }
     if (status != ERROR_SUCCESS) failure_ += "registering " + dll + ": error " + std::to_string(status);
