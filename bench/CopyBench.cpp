@@ -17,6 +17,7 @@
 #include "logic/CopyPlan.h"
 #include "logic/CopyTree.h"
 #include "logic/InstallerView.h"
+#include "logic/ProgressMeter.h"
 #include "logic/Room.h"
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
@@ -35,7 +36,17 @@ public:
     void ShowMessage(const wchar_t*, const wchar_t*) override {}
     void EndWithResult(int) override {}
     bool AskRetry(const wchar_t*, const wchar_t*) override { return false; }
+    void StartProgress() override {}
+    void ShowProgress(ULONGLONG, ULONGLONG) override {}
+    void EndProgress() override {}
 };
+
+// CopyTree with its progress counted, as the installer counts it; the total
+// changes nothing of the cost.
+bool Copy(InstallerView& view, const std::string& source, const std::string& destination) {
+    ProgressMeter progress(view, ~0ull);
+    return CopyTree(view, Wide(source).c_str(), Wide(destination).c_str(), progress);
+}
 
 // What a copier does besides listing folders, creating them and copying files.
 struct Steps {
@@ -172,7 +183,7 @@ void Measure(const char* name, const std::string& source, const std::string& des
     const std::vector<double> m = Race(rounds, destination, [&](int copier, const std::string& into) {
         if (copier != 0) return TimeWalker(source, into, {copier >= 2, copier == 2, true});
         SilentView view;
-        return Timed([&] { return CopyTree(view, Wide(source).c_str(), Wide(into).c_str()); });
+        return Timed([&] { return Copy(view, source, into); });
     }, 4);
     std::printf("%-28s %9.3f s %9.3f s %9.3f s %7.3f %7.3f %9.3f s\n", name, m[0], m[1], m[2], m[0] / m[1],
                 m[0] / m[2], m[2] - m[3]);
@@ -261,7 +272,7 @@ void MeasureRoomCheck(const std::string& source, const std::string& destination,
     for (int round = 0; round < rounds; ++round) {
         fresh.push_back(Timed([&] { return PlanAndCount(view, source, destination); }));
     }
-    CopyTree(view, Wide(source).c_str(), Wide(destination).c_str());
+    Copy(view, source, destination);
     for (int round = 0; round < rounds; ++round) {
         again.push_back(Timed([&] { return PlanAndCount(view, source, destination); }));
     }

@@ -18,6 +18,19 @@ constexpr UINT kCarryOut = WM_APP + 1;
 // Posted by the install's thread as it ends.
 constexpr UINT kInstallEnded = WM_APP + 2;
 
+// Lets `message` reach `window` from a process of lower integrity, Explorer's
+// when the installer runs elevated, which Windows 7 and later otherwise drop.
+// Windows XP has no such filter, nor the function, which is looked up.
+void AllowFromExplorer(HWND window, UINT message) {
+    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    const DWORD kAllow = 1;  // MSGFLT_ALLOW
+    const FARPROC found = GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx");
+    // result ignored: let through or not, the progress starts on the button as it is.
+    if (found != nullptr && message != 0) {
+        reinterpret_cast<Filter>(reinterpret_cast<void*>(found))(window, message, kAllow, nullptr);
+    }
+}
+
 // Icon 128 at the size the system gives for the two metrics. The caller owns it.
 HICON LoadInstallerIcon(int widthMetric, int heightMetric) {
     return static_cast<HICON>(LoadImageW(g_moduleInstance, MAKEINTRESOURCEW(IDI_INSTALLER), IMAGE_ICON,
@@ -84,6 +97,16 @@ INT_PTR InstallerDialog::HandleMessage(UINT message, WPARAM wParam) {
         return TRUE;
     }
     if (message == kInstallEnded) return OnInstallEnded();
+    if (message == WM_TIMER && wParam == kProgressTimer) {
+        if (GetTickCount() - lastValue_ >= kProgressIntervalMs) ShowValue();
+        return TRUE;
+    }
+    // A taskbar made anew (Explorer restarted) knows nothing of the button's
+    // progress. Wine never sends this: the list is made when the install starts.
+    if (message == taskbarButtonCreated_ && taskbarButtonCreated_ != 0) {
+        if (progressing_) ConnectTaskbar();
+        return TRUE;
+    }
     if (message != WM_COMMAND) return FALSE;
     // While an install runs no command starts another, ends the dialog or
     // changes the destination. Wine's close box, Escape and Alt+F4 send
@@ -134,6 +157,8 @@ INT_PTR InstallerDialog::OnInitDialog() {
     SetWindowTextW(destination_, kDefaultDestination);
     // Typing and pasting stop at the longest destination the install takes.
     SendMessageW(destination_, EM_LIMITTEXT, kMaxDestination, 0);
+    taskbarButtonCreated_ = RegisterWindowMessageW(L"TaskbarButtonCreated");
+    AllowFromExplorer(window_, taskbarButtonCreated_);
     return TRUE;  // the platform puts the focus on the first tab stop, the destination field
 }
 
@@ -143,6 +168,8 @@ INT_PTR InstallerDialog::OnDestroy() {
     if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
     if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
     bigIcon_ = smallIcon_ = nullptr;
+    progressing_ = false;
+    ReleaseTaskbar();
     return FALSE;
 }
 
@@ -310,7 +337,11 @@ bool InstallerDialog::AskRetry(const wchar_t* text, const wchar_t* caption) {
     bool retry = false;
     OnDialogThread([&] {
         HandOverLog();
+        // Red on the button while the install waits for the answer; Retry
+        // goes on where it was, still counting or copying.
+        if (progressing_) ShowState(TBPF_ERROR);
         retry = MessageBoxW(window_, text, caption, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY;
+        if (progressing_ && retry) ShowState(total_.load() != 0 ? TBPF_NORMAL : TBPF_INDETERMINATE);
     });
     return retry;
 }
@@ -320,4 +351,77 @@ void InstallerDialog::EndWithResult(int result) {
         HandOverLog();
         EndDialog(window_, result);
     });
+}
+
+// Until the room count has given the total, how far the install has got is
+// not known: the button shows only that it works, as the taskbar list's
+// documentation does while the work is counted.
+void InstallerDialog::StartProgress() {
+    OnDialogThread([&] {
+        done_.store(0);
+        total_.store(0);
+        progressing_ = true;
+        state_ = TBPF_INDETERMINATE;
+        ConnectTaskbar();
+        SetTimer(window_, kProgressTimer, kProgressTickMs, nullptr);
+    });
+}
+
+void InstallerDialog::ShowProgress(ULONGLONG done, ULONGLONG total) {
+    total_.store(total);
+    done_.store(done);
+}
+
+void InstallerDialog::EndProgress() {
+    OnDialogThread([&] {
+        if (!progressing_) return;
+        progressing_ = false;
+        KillTimer(window_, kProgressTimer);
+        ShowValue();
+        ShowState(TBPF_NOPROGRESS);
+        ReleaseTaskbar();
+    });
+}
+
+// Makes the taskbar list (again) and shows the state on it; the value
+// follows at the next tick. Where Windows has no ITaskbarList3, nothing.
+void InstallerDialog::ConnectTaskbar() {
+    ReleaseTaskbar();
+    ITaskbarList3* list = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                reinterpret_cast<void**>(&list)))) {
+        return;
+    }
+    if (FAILED(list->HrInit())) {
+        list->Release();
+        return;
+    }
+    taskbar_ = list;
+    valueShown_ = false;
+    // result ignored: a button that shows nothing changes nothing else.
+    taskbar_->SetProgressState(window_, state_);
+}
+
+void InstallerDialog::ReleaseTaskbar() {
+    if (taskbar_ != nullptr) taskbar_->Release();
+    taskbar_ = nullptr;
+}
+
+void InstallerDialog::ShowState(TBPFLAG state) {
+    state_ = state;
+    // result ignored, as for every call on the list.
+    if (taskbar_ != nullptr) taskbar_->SetProgressState(window_, state_);
+}
+
+// Shows the latest value, unless the button has it already.
+void InstallerDialog::ShowValue() {
+    // total_ is stored before done_, and the same from the copy's start to its end.
+    const ULONGLONG done = done_.load();
+    const ULONGLONG total = total_.load();
+    if (taskbar_ == nullptr || total == 0 || (valueShown_ && done == shownDone_)) return;
+    if (state_ == TBPF_INDETERMINATE) ShowState(TBPF_NORMAL);
+    lastValue_ = GetTickCount();
+    taskbar_->SetProgressValue(window_, done, total);
+    shownDone_ = done;
+    valueShown_ = true;
 }

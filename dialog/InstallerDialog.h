@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shobjidl.h>
 
 #include <atomic>
 
@@ -37,6 +38,10 @@ public:
     void ShowMessage(const wchar_t* text, const wchar_t* caption) override;
     void EndWithResult(int result) override;
     bool AskRetry(const wchar_t* text, const wchar_t* caption) override;
+    void StartProgress() override;
+    // Hands the values over and returns: the dialog's thread shows them.
+    void ShowProgress(ULONGLONG done, ULONGLONG total) override;
+    void EndProgress() override;
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -56,6 +61,10 @@ private:
     template <typename Operation>
     void OnDialogThread(const Operation& operation);
     void CarryOut();
+    void ConnectTaskbar();
+    void ReleaseTaskbar();
+    void ShowState(TBPFLAG state);
+    void ShowValue();
 
     // One operation that a worker has the dialog's thread carry out, and
     // waits for: set by the worker, taken by the dialog's thread.
@@ -90,4 +99,25 @@ private:
     int pendingLength_ = 0;
     DWORD lastHandOver_ = 0;                             // GetTickCount of the last hand-over
     DWORD handOverInterval_ = kMinHandOverIntervalMs;  // ms from it to the next one
+
+    // How far the install has got, on the dialog's taskbar button (Windows 7
+    // and later), through the shell's taskbar list: a COM object of the
+    // dialog's thread, nullptr where Windows has none (XP, Vista) or it cannot
+    // be had, and then nothing is shown. The install's thread only stores the
+    // latest bytes in done_ and total_; a timer of the dialog's thread shows
+    // them. Values go at least kProgressIntervalMs apart, so at most nine a
+    // second, and the last one, shown at once when the copy ends, makes ten:
+    // a button redrawn more often only costs the copy.
+    static constexpr UINT_PTR kProgressTimer = 1;
+    static constexpr UINT kProgressTickMs = 40;
+    static constexpr DWORD kProgressIntervalMs = 115;
+    ITaskbarList3* taskbar_ = nullptr;  // owned
+    UINT taskbarButtonCreated_ = 0;     // the registered message, 0 if it could not be registered
+    bool progressing_ = false;          // between StartProgress and EndProgress
+    TBPFLAG state_ = TBPF_NOPROGRESS;
+    std::atomic<ULONGLONG> done_{0};
+    std::atomic<ULONGLONG> total_{0};   // 0 until the room count has given it
+    ULONGLONG shownDone_ = 0;
+    bool valueShown_ = false;           // the button shows shownDone_
+    DWORD lastValue_ = 0;               // GetTickCount when the last value was shown
 };

@@ -6,6 +6,7 @@
 #include "logic/Failure.h"
 #include "logic/InstallerView.h"
 #include "logic/PathHelpers.h"
+#include "logic/ProgressMeter.h"
 #include "logic/ReadAhead.h"
 
 namespace {
@@ -121,7 +122,8 @@ bool CreateFolderOrAsk(InstallerView& view, const wchar_t* path, const wchar_t* 
 // start, and the files after it too.
 class Copier {
 public:
-    Copier(InstallerView& view, const CopyPlan& plan) : view_(view), plan_(plan) {}
+    Copier(InstallerView& view, const CopyPlan& plan, ProgressMeter& progress)
+        : view_(view), plan_(plan), progress_(progress) {}
 
     bool Run() {
         for (int index = 0; index < plan_.Count(); ++index) {
@@ -208,6 +210,7 @@ private:
             }
             if (error != ERROR_SUCCESS) break;
             written += piece.length;
+            progress_.Copied(piece.length);
             reader_.Release();
             if (piece.end) break;
         }
@@ -216,12 +219,16 @@ private:
         if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
         if (error == ERROR_SUCCESS && written != step.size) error = ERROR_CRC;
         if (error == ERROR_SUCCESS) error = PutInPlace(temporary.text, destination);
-        if (error != ERROR_SUCCESS) RemoveTemporary(temporary.text);
+        if (error != ERROR_SUCCESS) {
+            RemoveTemporary(temporary.text);
+            progress_.StartOver(written);
+        }
         return error;
     }
 
     InstallerView& view_;
     const CopyPlan& plan_;
+    ProgressMeter& progress_;  // told each piece as it is written
     ReadAhead reader_;
     int queuedUpTo_ = 0;  // the next step to look at for the reader
     int queued_ = 0;      // files handed to the reader: its tickets
@@ -231,18 +238,18 @@ private:
 
 }  // namespace
 
-bool CopyTree(InstallerView& view, const CopyPlan& plan) {
+bool CopyTree(InstallerView& view, const CopyPlan& plan, ProgressMeter& progress) {
     const wchar_t* const source = plan.Source();
     const wchar_t* const destination = plan.Destination();
     if (!CreateFolderOrAsk(view, destination, destination, nullptr, Links::kAccepted)) return false;
     // Copying a folder onto itself would write over every file it reads.
     if (SameFolder(IdentifyFolder(source), IdentifyFolder(destination))) return false;
     RemoveLeftover(destination);
-    Copier copier(view, plan);
+    Copier copier(view, plan, progress);
     return copier.Run();
 }
 
-bool CopyTree(InstallerView& view, const wchar_t* source, const wchar_t* destination) {
+bool CopyTree(InstallerView& view, const wchar_t* source, const wchar_t* destination, ProgressMeter& progress) {
     CopyPlan plan;
-    return plan.Make(view, source, destination) && CopyTree(view, plan);
+    return plan.Make(view, source, destination) && CopyTree(view, plan, progress);
 }

@@ -8,6 +8,7 @@
 #include "logic/CopyTree.h"
 #include "logic/InstallerView.h"
 #include "logic/PathHelpers.h"
+#include "logic/ProgressMeter.h"
 #include "logic/Room.h"
 
 const wchar_t kMainProgramFile[] = L"zel_or.exe";
@@ -209,10 +210,16 @@ void RunInstall(InstallerView& view) {
     view.ClearLog();
 
     // One walk of the medium, before anything is written: what the copy will
-    // do, the room it takes, and then the copy, which reads only files.
+    // do, the room it takes, and then the copy, which reads only files. How
+    // far it has got shows from the walk on, in bytes once they are counted.
+    view.StartProgress();
     CopyPlan plan;
-    const bool copied =
-        sourceKnown && plan.Make(view, program.text, destination) && EnsureRoom(view, plan) && CopyTree(view, plan);
+    bool copied = sourceKnown && plan.Make(view, program.text, destination) && EnsureRoom(view, plan);
+    if (copied) {
+        ProgressMeter progress(view, plan.Bytes());
+        copied = CopyTree(view, plan, progress);
+    }
+    view.EndProgress();
 
     // Holds the completion message, later the desktop folder and the shortcut path.
     DesktopPath text;

@@ -28,7 +28,9 @@ extern const wchar_t kInstallerCaption[];
 // means first; one that is empty, too long, not a full path, named with a
 // device name, on a drive this installer does not see, a file, or the source
 // folder itself, is refused with a message and leaves the dialog as it was.
-// An install the user cancels at a failed step ends the dialog with 1 too,
+// From the walk of the medium to the copy's end the dialog shows how many of
+// the files' bytes are copied. An install the user cancels at a failed step
+// ends the dialog with 1 too,
 // with no completion box, shortcut or start. It waits on the disc and on
 // other processes, so the dialog runs it on a thread of its own. The calling
 // thread must be in a single-threaded COM apartment (the shortcut is a COM

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include "logic/DialogResources.h"
 #include "logic/PathText.h"
 
@@ -27,6 +29,16 @@ public:
     // Shows an error box owned by the dialog with Retry and Cancel and waits
     // for the answer: true for Retry; Cancel, Escape and the close box give false.
     virtual bool AskRetry(const wchar_t* text, const wchar_t* caption) = 0;
+    // The install's work begins: until EndProgress the dialog shows how far it
+    // has got, not yet known, and that it waits for the user while a box that
+    // offers Retry is up.
+    virtual void StartProgress() = 0;
+    // `done` of `total` bytes are copied. Called as often as the copy likes
+    // and returns at once; the dialog shows the latest at a pace of its own.
+    virtual void ShowProgress(ULONGLONG done, ULONGLONG total) = 0;
+    // The copy has ended, complete or cancelled: the last value given is
+    // shown, then no progress at all.
+    virtual void EndProgress() = 0;
 
 protected:
     ~InstallerView() = default;

@@ -10,6 +10,7 @@
 
 #include "dialog/InstallerDialog.h"
 #include "logic/CopyTree.h"
+#include "logic/ProgressMeter.h"
 #include "support/DialogHarness.h"
 #include "support/FileTree.h"
 #include "support/GuardedPath.h"
@@ -225,7 +226,8 @@ TEST_F(InstallerViewTest, ACopyThatStopsLeavesTheLinesOfEveryFileCopiedBeforeIt)
         AnswerNextBox(box, dialog);
         OnAnotherThread([&] {
             view.ClearLog();
-            EXPECT_FALSE(CopyTree(view, Wide(medium).c_str(), Wide(destination).c_str()));
+            ProgressMeter progress(view, 0);
+            EXPECT_FALSE(CopyTree(view, Wide(medium).c_str(), Wide(destination).c_str(), progress));
             view.EndWithResult(kEndedByScenario);
         });
         EXPECT_EQ(expected, TextOf(GetDlgItem(dialog, 1003)));
@@ -261,7 +263,8 @@ TEST_F(InstallerViewTest, ASlowLogIsHandedOverAtMostEveryNineTimesItsCost) {
         g_replacements = 0;
         const DWORD start = GetTickCount();
         OnAnotherThread([&] {
-            EXPECT_TRUE(CopyTree(view, Wide(medium).c_str(), Wide(destination).c_str()));
+            ProgressMeter progress(view, 0);
+            EXPECT_TRUE(CopyTree(view, Wide(medium).c_str(), Wide(destination).c_str(), progress));
             view.EndWithResult(kEndedByScenario);
         });
         elapsed = GetTickCount() - start;

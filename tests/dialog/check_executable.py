@@ -52,10 +52,10 @@ check(imported and set(imported) <= system, f'imports only Windows system DLLs: 
 # earlier; a page that names no minimum client does not count.
 XP = {dll: set(names.split()) for dll, names in {
     'kernel32.dll': '''
-        CloseHandle CompareFileTime CopyFileA CopyFileW CreateDirectoryA CreateDirectoryW CreateEventA CreateEventW
-        CreateFileA CreateFileW CreateMutexW CreateProcessA CreateProcessW CreateThread DeleteCriticalSection
-        DeleteFileA DeleteFileW EnterCriticalSection ExitProcess FindClose FindFirstFileA FindFirstFileW
-        FindNextFileA FindNextFileW FormatMessageA FormatMessageW FreeLibrary GetCompressedFileSizeA
+        CloseHandle CompareFileTime CopyFileA CopyFileExW CopyFileW CreateDirectoryA CreateDirectoryW CreateEventA
+        CreateEventW CreateFileA CreateFileW CreateMutexW CreateProcessA CreateProcessW CreateThread
+        DeleteCriticalSection DeleteFileA DeleteFileW EnterCriticalSection ExitProcess FindClose FindFirstFileA
+        FindFirstFileW FindNextFileA FindNextFileW FormatMessageA FormatMessageW FreeLibrary GetCompressedFileSizeA
         GetCompressedFileSizeW GetCurrentDirectoryA GetCurrentDirectoryW GetCurrentProcess GetCurrentThreadId
         GetDiskFreeSpaceA GetDiskFreeSpaceExA GetDiskFreeSpaceExW GetDiskFreeSpaceW GetDriveTypeA GetDriveTypeW
         GetExitCodeThread GetFileAttributesA GetFileAttributesExA GetFileAttributesExW GetFileAttributesW
@@ -71,9 +71,10 @@ XP = {dll: set(names.split()) for dll, names in {
         DefWindowProcA DefWindowProcW DestroyIcon DialogBoxParamA DialogBoxParamW DispatchMessageA DispatchMessageW
         EnableWindow EndDialog FindWindowA FindWindowW GetActiveWindow GetDlgItem GetDlgItemTextA GetDlgItemTextW
         GetLastActivePopup GetSystemMetrics GetWindow GetWindowLongA GetWindowLongW GetWindowRect GetWindowTextLengthA
-        GetWindowTextLengthW GetWindowThreadProcessId IsIconic IsWindowEnabled LoadCursorA LoadCursorW LoadImageA
-        LoadImageW LoadStringA LoadStringW MessageBoxA MessageBoxW MsgWaitForMultipleObjects PeekMessageA PostMessageA PostMessageW PeekMessageW SendMessageA SendMessageW
-        SetCursor SetDlgItemTextA SetDlgItemTextW SetForegroundWindow SetWindowLongA SetWindowLongW SetWindowPos
+        GetWindowTextLengthW GetWindowThreadProcessId IsIconic IsWindowEnabled KillTimer LoadCursorA LoadCursorW
+        LoadImageA LoadImageW LoadStringA LoadStringW MessageBoxA MessageBoxW MsgWaitForMultipleObjects PeekMessageA
+        PeekMessageW PostMessageA PostMessageW RegisterWindowMessageW SendMessageA SendMessageW SetCursor
+        SetDlgItemTextA SetDlgItemTextW SetForegroundWindow SetTimer SetWindowLongA SetWindowLongW SetWindowPos
         SetWindowTextA SetWindowTextW ShowWindow SystemParametersInfoA SystemParametersInfoW TranslateMessage
         WaitForInputIdle wsprintfA wsprintfW''',
     'advapi32.dll': 'GetTokenInformation OpenProcessToken RegCloseKey RegOpenKeyExA RegOpenKeyExW RegQueryValueExA '

@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@
 #include "support/ForeignWindows.h"
 #include "support/InstallScene.h"
 #include "support/Processes.h"
+#include "support/TaskbarStandIn.h"
 
 namespace {
 
@@ -71,6 +73,8 @@ struct Fault {
     Room room;
     // Watched while the install runs: the window must answer at every moment.
     bool watched = false;
+    // The taskbar button looked at, through the stand-in for the taskbar list.
+    bool taskbar = false;
 };
 
 const Fault kFaults[] = {
@@ -109,7 +113,7 @@ const Fault kFaults[] = {
     // Each folder the install makes takes a cluster, as on FAT32 and exFAT:
     // the medium's three and the destination, and here the one above it too.
     {"the destination disk is one cluster too small", "", "T:\\ZelOr", 0, "", Box::kRoom, "", "",
-     Lift::kGrowDestination, Room::kOneClusterShort},
+     Lift::kGrowDestination, Room::kOneClusterShort, false, true},
     {"the destination disk is one cluster too small for a new folder two deep", "", "T:\\Игры\\ZelOr", 0, "",
      Box::kRoom, "", "", Lift::kGrowDestination, Room::kOneClusterShort},
     // A file is written beside the one it replaces: the room the install
@@ -530,6 +534,13 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     std::map<std::string, std::string> before, after;
     for (const char* root : {"C:", "T:"}) Snapshot(root, skipped, before);
 
+    std::optional<TaskbarStandIn> taskbar;
+    Files statesAtBoxes;
+    if (fault.taskbar) {
+        taskbar.emplace(records + "\\taskbar.txt");
+        ASSERT_EQ("", taskbar->Failure());
+    }
+
     Switch(std::string("row ") + fault.name, "");
     Job job;
     HookedInstaller installer(job);
@@ -544,6 +555,7 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     Files errors;
     std::string completion;
     const auto answer = [&](const std::string&) -> UINT {
+        if (taskbar) statesAtBoxes.push_back(taskbar->States());
         if (!retry) return IDCANCEL;
         switch (fault.lift) {
         case Lift::kNone:
@@ -598,6 +610,16 @@ void FaultTest::Check(const Fault& fault, bool retry) {
                                 (completes ? std::string(shown::kCompletionCaption) + "\n" : "");
     EXPECT_EQ(dialogs.empty() ? "<missing>" : dialogs, ReadFile(records + "\\hook.dialogs")) << "dialogs shown";
     EXPECT_EQ(completes ? shown::kCompletion : "", completion);
+    // Red while the box waits, after the count that brought it; Retry counts
+    // again, then the copy fills the button.
+    if (taskbar) {
+        EXPECT_EQ(Files{"indeterminate error"}, statesAtBoxes) << "the taskbar button while the box was up";
+        EXPECT_EQ(retry ? "indeterminate error indeterminate normal none" : "indeterminate error none",
+                  taskbar->States());
+        ULONGLONG total = 0;
+        for (const std::string& file : kCopyOrder) total += ReadFile(medium + "\\" + file).size();
+        EXPECT_EQ(retry ? "" : "no value", taskbar->Faults(installer.dialog, total));
+    }
 
     // Whole files only, byte for byte, and nothing short left behind; a
     // destination the install was refused for, not even created.

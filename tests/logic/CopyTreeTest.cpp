@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "logic/CopyTree.h"
+#include "logic/ProgressMeter.h"
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/RecordingView.h"
@@ -24,13 +25,24 @@ protected:
     std::string source = scratch / "cd";
     std::string destination = scratch / "dest";
     RecordingView view;
+    // More than any test copies: the progress shows what the copy counted.
+    static constexpr ULONGLONG kTotal = 1ull << 40;
 
-    bool Copy() { return CopyTree(view, Wide(source).c_str(), Wide(destination).c_str()); }
+    bool Copy(const std::string& into = "") {
+        ProgressMeter progress(view, kTotal);
+        return CopyTree(view, Wide(source).c_str(), Wide(into.empty() ? destination : into).c_str(), progress);
+    }
     void Put(const std::string& relative, const std::string& contents = "data") {
         WriteFile(source + "\\" + relative, contents + ":" + relative);
     }
     std::string Installed(const std::string& relative) const {
         return ReadFile(destination + "\\" + relative);
+    }
+    // The progress a copy of `relative` files, made by Put, must end at.
+    std::string Counted(const Files& relative) const {
+        ULONGLONG bytes = 0;
+        for (const std::string& file : relative) bytes += ("data:" + file).size();
+        return std::to_string(bytes) + " of " + std::to_string(kTotal);
     }
     // The log lines a copy of `relative` files (in this order) must produce.
     std::string LogOf(const Files& relative) const {
@@ -54,6 +66,7 @@ TEST_F(CopyTreeTest, CopiesTheWholeTreeAndLogsEveryFileInCopyOrder) {
     for (const std::string& file : expected) EXPECT_EQ("data:" + file, Installed(file));
     EXPECT_TRUE(IsFolder(destination + "\\empty"));
     EXPECT_EQ(LogOf(expected), view.log);
+    EXPECT_EQ(Counted(expected), view.Progress());
 }
 
 // A file's line comes once it is there whole under its own name, and with
@@ -117,13 +130,16 @@ TEST_F(CopyTreeTest, StopsAtTheFirstFileThatCannotBeCopied) {
     for (const char* name : {"b\\1.txt", "b\\2.txt", "b\\3.txt", "b\\4.txt"}) Put(name);
     Put("c.txt");
     Put("d\\e.txt");
-    // A folder where the third file of b should go makes CopyFileA fail.
+    // A folder where the third file of b should go: its copy cannot take its place.
     MakeFolders(destination + "\\b\\3.txt");
 
     EXPECT_FALSE(Copy());
     const Files copied = {"a.txt", "b\\1.txt", "b\\2.txt"};
     EXPECT_EQ(copied, ListFiles(destination));
     EXPECT_EQ(LogOf(copied), view.log);
+    // b\3.txt's bytes were written before they could not be put in place:
+    // the progress never goes back.
+    EXPECT_EQ(Counted({"a.txt", "b\\1.txt", "b\\2.txt", "b\\3.txt"}), view.Progress());
     EXPECT_FALSE(Exists(destination + "\\d"));
 }
 
@@ -198,6 +214,10 @@ TEST_F(CopyTreeTest, AFolderThatCannotBeListedOrCreatedIsAskedAbout) {
         if (!held && !target && !c.mend) there.push_back("b");  // the file in the way stays
         EXPECT_EQ(there, ListFiles(destination)) << c.box;
         EXPECT_EQ(LogOf(c.copied), view.log) << c.box;
+        // A file that was written whole and then could not be put in place counts.
+        Files counted = c.copied;
+        if (target && !c.mend) counted.push_back("b\\1.txt");
+        EXPECT_EQ(Counted(counted), view.Progress()) << c.box;
         ASSERT_EQ(1, view.asked) << c.box;
         const std::string box =
             listing ? shown::ListingFailed(b, "<reason>\r\n")
@@ -272,7 +292,7 @@ TEST_F(CopyTreeTest, DestinationInsideTheSourceIsNotCopiedIntoItself) {
     // with a doubled separator.
     const std::string inside = source + "\\OUT\\\\Inst";
 
-    EXPECT_TRUE(CopyTree(view, Wide(source).c_str(), Wide(inside).c_str()));
+    EXPECT_TRUE(Copy(inside));
     const Files expected = {"a.txt", "out\\b.txt", "z\\c.txt"};
     EXPECT_EQ(expected, ListFiles(source + "\\out\\inst"));
     EXPECT_EQ(3, std::count(view.log.begin(), view.log.end(), '\n'));
@@ -280,7 +300,7 @@ TEST_F(CopyTreeTest, DestinationInsideTheSourceIsNotCopiedIntoItself) {
 
 TEST_F(CopyTreeTest, DestinationEqualToTheSourceIsAFailedCopyThatTouchesNothing) {
     Put("a.txt", "original");
-    EXPECT_FALSE(CopyTree(view, Wide(source).c_str(), Wide(scratch / "CD").c_str()));
+    EXPECT_FALSE(Copy(scratch / "CD"));
     EXPECT_EQ("original:a.txt", ReadFile(source + "\\a.txt"));
     EXPECT_EQ(Files{"a.txt"}, ListFiles(source));
     EXPECT_EQ("", view.log);
@@ -376,6 +396,34 @@ TEST_F(CopyTreeTest, AProtectedTargetIsReplacedAndAFailedCopyLeavesItAsItWas) {
     EXPECT_TRUE(Copy());
     EXPECT_EQ("new:product.dat", ReadFile(target));
     EXPECT_EQ(0u, Attributes(target) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+}
+
+// What the meter shows as a copy reports its pieces (a number) and the files
+// it starts over (a number after "-"): each value higher than the last, what
+// was started over counted again only past where it had got, never more than
+// the total.
+TEST(ProgressMeterTest, ShowsEachByteOnceAndNeverPastTheTotal) {
+    const struct {
+        const char* name;
+        std::vector<long long> steps;
+        const char* shown;
+    } cases[] = {
+        {"pieces add up", {30, 20, 50}, "0 30 50 100"},
+        {"a file started over", {30, 20, -20, 30, 20}, "0 30 50 60 80"},
+        {"a file that failed after its only piece", {20, -20, 20, 80}, "0 20 100"},
+        {"more than counted", {60, 60, 10}, "0 60 100"},
+    };
+    for (const auto& c : cases) {
+        RecordingView view;
+        ProgressMeter meter(view, 100);
+        for (long long step : c.steps) step < 0 ? meter.StartOver(-step) : meter.Copied(step);
+        std::string shown;
+        for (const auto& value : view.progress) {
+            shown += (shown.empty() ? "" : " ") + std::to_string(value.first);
+            EXPECT_EQ(100u, value.second) << c.name;
+        }
+        EXPECT_EQ(c.shown, shown) << c.name;
+    }
 }
 
 }  // namespace

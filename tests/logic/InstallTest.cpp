@@ -63,6 +63,7 @@ int RunChild() {
     std::string record;
     for (const std::string& call : view.Steps()) record += Escaped(shown::MarkReason(call)) + "\n";
     record += "log " + std::to_string(std::count(view.log.begin(), view.log.end(), '\n')) + "\n";
+    record += "progress " + view.Progress() + "\n";
     WriteFile(Narrow(argv[3]), record);
     LocalFree(argv);
     return 0;
@@ -153,16 +154,31 @@ protected:
         return Escaped(std::string("ShowMessage ") + shown::kCompletionCaption + "|" + shown::kCompletion);
     }
 
-    // The steps of an install that asks `boxes` (texts) on the way.
-    std::vector<std::string> ExpectedSteps(bool withMessage, int logLines,
+    // The progress once `copied` of the medium's files are: their bytes of
+    // all the bytes the install copies (every file but HD.EXE and autorun.inf).
+    std::string Progress(const std::vector<std::string>& copied) const {
+        ULONGLONG bytes = 0, total = 0;
+        for (const std::string& file : ListFiles(medium)) {
+            const ULONGLONG size = ReadFile(medium + "\\" + file).size();
+            if (file != "HD.EXE" && file != "autorun.inf") total += size;
+            if (std::find(copied.begin(), copied.end(), file) != copied.end()) bytes += size;
+        }
+        return std::to_string(bytes) + " of " + std::to_string(total);
+    }
+
+    // The steps of an install that asks `boxes` (texts) on the way, and the
+    // progress it ends at ("none" when the copy never started).
+    std::vector<std::string> ExpectedSteps(bool withMessage, int logLines, const std::string& progress,
                                            const std::vector<std::string>& boxes = {}) const {
         std::vector<std::string> steps = {"ReadDestination", "SetDestinationReadOnly",
                                           "DisableButton 1", "DisableButton 2", "DisableButton 1001",
-                                          "ClearLog"};
+                                          "ClearLog", "StartProgress"};
         for (const std::string& box : boxes) steps.push_back(Escaped("AskRetry " + std::string(shown::kCaption) + "|" + box));
+        steps.push_back("EndProgress");
         if (withMessage) steps.push_back(CompletionStep());
         steps.push_back("EndWithResult 1");
         steps.push_back("log " + std::to_string(logLines));
+        steps.push_back("progress " + progress);
         return steps;
     }
 };
@@ -207,9 +223,9 @@ TEST_F(InstallTest, CopiesIntoTheTrimmedDestinationLinksAndStartsTheProgram) {
         RemoveTree(destination);
         scene.SetCommonDesktop(run.commonDesktop);
 
-        EXPECT_EQ(ExpectedSteps(true, 2), Install(run.typed, way)) << run.typed;
-
         const std::vector<std::string> installed = {"data\\readme.txt", "zel_or.exe"};
+        EXPECT_EQ(ExpectedSteps(true, 2, Progress(installed)), Install(run.typed, way)) << run.typed;
+
         EXPECT_EQ(installed, ListFiles(destination));
         const std::vector<std::string> beside = {"Zel Or\\data\\readme.txt", "Zel Or\\zel_or.exe"};
         EXPECT_EQ(beside, ListFiles(scene.scratch / "Program Files")) << "written beside the destination";
@@ -245,7 +261,7 @@ TEST_F(InstallTest, CopiesIntoTheTrimmedDestinationLinksAndStartsTheProgram) {
 
 TEST_F(InstallTest, WithoutTheMainProgramThereIsNeitherShortcutNorStart) {
     const std::string destination = scene.scratch / "dest";
-    EXPECT_EQ(ExpectedSteps(true, 1), Install(destination));
+    EXPECT_EQ(ExpectedSteps(true, 1, Progress({"data\\readme.txt"})), Install(destination));
     EXPECT_EQ(std::vector<std::string>{"data\\readme.txt"}, ListFiles(destination));
     EXPECT_FALSE(Exists(scene.shortcut));
     EXPECT_FALSE(Exists(scene.startRecord));
@@ -266,9 +282,12 @@ TEST_F(InstallTest, AFailedCopyIsRetriedUntilItCopiesOrTheUserCancels) {
         std::vector<std::string> steps;
         std::vector<std::string> installed;  // besides the earlier zel_or.exe, when cancelled
     } cases[] = {
-        {"c", ExpectedSteps(false, 0, {box}), {}},
-        {"rrc", ExpectedSteps(false, 0, {box, box, box}), {}},
-        {"rm", ExpectedSteps(true, 2, {box, box}), {"data\\readme.txt", "zel_or.exe"}},
+        // Its bytes were written, then it could not be put in place: the
+        // progress never goes back.
+        {"c", ExpectedSteps(false, 0, Progress({"data\\readme.txt"}), {box}), {}},
+        {"rrc", ExpectedSteps(false, 0, Progress({"data\\readme.txt"}), {box, box, box}), {}},
+        {"rm", ExpectedSteps(true, 2, Progress({"data\\readme.txt", "zel_or.exe"}), {box, box}),
+         {"data\\readme.txt", "zel_or.exe"}},
     };
     for (const auto& c : cases) {
         RemoveTree(destination);
@@ -341,7 +360,8 @@ TEST_F(InstallTest, ADestinationThatCannotBeInstalledIsRefusedBeforeAnythingChan
     WriteFile(longest, "not a folder");
     for (const auto& c : cases) {
         const std::vector<std::string> refused = {
-            "ReadDestination", Escaped(std::string("ShowMessage ") + shown::kCaption + "|" + c.message), "log 0"};
+            "ReadDestination", Escaped(std::string("ShowMessage ") + shown::kCaption + "|" + c.message), "log 0",
+            "progress none"};
         EXPECT_EQ(refused, Install(c.typed)) << "typed \"" << c.typed << "\"";
     }
     EXPECT_EQ((std::vector<std::string>{"HD.EXE", "autorun.inf", "data\\readme.txt", "zel_or.exe"}), ListFiles(medium));
@@ -365,7 +385,7 @@ TEST_F(InstallTest, AMainProgramPathOver259CharactersIsNeitherLinkedNorStarted) 
     ASSERT_EQ(249u, destination.size());
     MakeFolders(destination);
 
-    EXPECT_EQ(ExpectedSteps(true, 1), Install(destination));
+    EXPECT_EQ(ExpectedSteps(true, 1, Progress({"zel_or.ex"})), Install(destination));
     EXPECT_EQ(std::vector<std::string>{"zel_or.ex"}, ListFiles(destination));
     EXPECT_FALSE(Exists(scene.shortcut));
     EXPECT_FALSE(Exists(scene.startRecord));
@@ -386,7 +406,9 @@ TEST_F(InstallTest, AnOwnPathOver258CharactersIsAFailedCopy) {
         WriteFile(medium + "\\r.txt", "r");
         const std::string destination = scene.scratch / ("dest" + std::to_string(c.ownPath));
 
-        EXPECT_EQ(ExpectedSteps(c.copied, c.copied ? 1 : 0), Install(destination)) << c.ownPath;
+        EXPECT_EQ(ExpectedSteps(c.copied, c.copied ? 1 : 0, c.copied ? Progress({"r.txt"}) : "none"),
+                  Install(destination))
+            << c.ownPath;
         EXPECT_EQ(c.copied ? std::vector<std::string>{"r.txt"} : std::vector<std::string>{},
                   ListFiles(destination))
             << c.ownPath;

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "logic/InstallerView.h"
@@ -9,9 +10,9 @@
 
 // An InstallerView that records every call in order, as UTF-8 text, e.g.
 // "DisableButton 2" or "ShowMessage <caption>|<text>". Log texts are also
-// kept on their own for the copy tests. A question is answered from a
-// script: `onAsk` gets how many have been asked, this one included; without
-// it every answer is Cancel.
+// kept on their own for the copy tests; the values shown as progress only
+// there. A question is answered from a script: `onAsk` gets how many have
+// been asked, this one included; without it every answer is Cancel.
 class RecordingView : public InstallerView {
 public:
     std::vector<std::string> calls;
@@ -21,6 +22,7 @@ public:
     std::string destination;  // what ReadDestination hands out
     int asked = 0;
     std::function<bool(int asked)> onAsk;
+    std::vector<std::pair<ULONGLONG, ULONGLONG>> progress;  // done and total, as shown
 
     void AppendLogText(const wchar_t* text) override {
         log += Narrow(text);
@@ -54,6 +56,23 @@ public:
         calls.push_back("AskRetry " + Narrow(caption) + "|" + Narrow(text));
         ++asked;
         return onAsk && onAsk(asked);
+    }
+
+    void StartProgress() override { calls.push_back("StartProgress"); }
+    void ShowProgress(ULONGLONG done, ULONGLONG total) override { progress.emplace_back(done, total); }
+    void EndProgress() override { calls.push_back("EndProgress"); }
+
+    // "<last> of <total>" after values that each rose, up to one total at
+    // most; otherwise what was wrong. "none" when none was shown.
+    std::string Progress() const {
+        if (progress.empty()) return "none";
+        for (size_t i = 0; i < progress.size(); ++i) {
+            const std::string at = " at value " + std::to_string(i) + ": " + std::to_string(progress[i].first);
+            if (progress[i].second != progress[0].second) return "another total" + at;
+            if (progress[i].first > progress[i].second) return "past the total" + at;
+            if (i > 0 && progress[i].first <= progress[i - 1].first) return "did not rise" + at;
+        }
+        return std::to_string(progress.back().first) + " of " + std::to_string(progress.back().second);
     }
 
     // Calls other than log appends: the install sequence's own steps.

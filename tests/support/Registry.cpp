@@ -24,6 +24,17 @@ std::wstring KeptKey(const std::string& iid, REGSAM view) {
     return Wide("Software\\HD tests\\Unregistered\\" + ViewName(view) + "\\" + iid);
 }
 
+// Removes the key `path` with everything below it, in the registry view `view`.
+LONG DeleteTree(HKEY root, const std::wstring& path, REGSAM view) {
+    HKEY parent = nullptr;
+    const size_t separator = path.find_last_of(L'\\');
+    LONG status = RegOpenKeyExW(root, path.substr(0, separator).c_str(), 0, KEY_ALL_ACCESS | view, &parent);
+    if (status != ERROR_SUCCESS) return status;
+    status = RegDeleteTreeW(parent, path.substr(separator + 1).c_str());
+    RegCloseKey(parent);
+    return status;
+}
+
 // Copies the tree under `from`\`name` to `to`\`name`, then removes the
 // original; ERROR_SUCCESS or the first error.
 LONG MoveTree(HKEY fromRoot, const std::wstring& from, REGSAM fromView, HKEY toRoot, const std::wstring& to,
@@ -39,13 +50,7 @@ LONG MoveTree(HKEY fromRoot, const std::wstring& from, REGSAM fromView, HKEY toR
     }
     RegCloseKey(source);
     if (status != ERROR_SUCCESS) return status;
-    HKEY parent = nullptr;
-    const size_t separator = from.find_last_of(L'\\');
-    status = RegOpenKeyExW(fromRoot, from.substr(0, separator).c_str(), 0, KEY_ALL_ACCESS | fromView, &parent);
-    if (status != ERROR_SUCCESS) return status;
-    status = RegDeleteTreeW(parent, from.substr(separator + 1).c_str());
-    RegCloseKey(parent);
-    return status;
+    return DeleteTree(fromRoot, from, fromView);
 }
 
 bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
@@ -53,6 +58,28 @@ bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
     if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
+}
+
+// Removes the keys above a kept registration that hold nothing else any more,
+// up to HKCU\Software\HD tests\Unregistered.
+void RemoveEmptyKeepers(std::wstring kept) {
+    const std::wstring top = L"Software\\HD tests";
+    for (size_t separator; (separator = kept.find_last_of(L'\\')) != std::wstring::npos && kept != top;) {
+        kept.resize(separator);
+        // results ignored: a key that still holds another registration stays.
+        if (kept != top) RegDeleteKeyW(HKEY_CURRENT_USER, kept.c_str());
+    }
+}
+
+// The machine's own view for this program: its registrations are the ones it reads.
+REGSAM OwnView() {
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    return sizeof(void*) == 8 ? KEY_WOW64_64KEY : wow64 ? KEY_WOW64_32KEY : 0;
+}
+
+std::wstring InprocServer(const std::string& clsid) {
+    return Wide("Software\\Classes\\CLSID\\" + clsid + "\\InprocServer32");
 }
 }  // namespace
 
@@ -133,8 +160,41 @@ UnregisteredInterface::~UnregisteredInterface() {
     for (REGSAM view : Views()) {
         const std::wstring kept = KeptKey(iid_, view);
         if (KeyExists(HKEY_CURRENT_USER, kept, 0)) MoveTree(HKEY_CURRENT_USER, kept, 0, HKEY_LOCAL_MACHINE, live, view);
-        // results ignored: a key that still holds another registration stays.
-        RegDeleteKeyW(HKEY_CURRENT_USER, kept.substr(0, kept.find_last_of(L'\\')).c_str());
+        RemoveEmptyKeepers(kept);
     }
-    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\HD tests\\Unregistered");
+}
+
+StandInServer::StandInServer(const std::string& clsid, const std::string& dll) : clsid_(clsid) {
+    const std::wstring live = InprocServer(clsid), kept = KeptKey("CLSID\\" + clsid, OwnView());
+    // Left by a run that died while the stand-in was registered.
+    if (KeyExists(HKEY_CURRENT_USER, kept, 0)) {
+        DeleteTree(HKEY_LOCAL_MACHINE, live, OwnView());  // result ignored: fails when it is not there
+        MoveTree(HKEY_CURRENT_USER, kept, 0, HKEY_LOCAL_MACHINE, live, OwnView());
+    }
+    // A machine without a registration of its own has nothing to keep.
+    if (KeyExists(HKEY_LOCAL_MACHINE, live, OwnView())) {
+        const LONG status = MoveTree(HKEY_LOCAL_MACHINE, live, OwnView(), HKEY_CURRENT_USER, kept, 0);
+        if (status != ERROR_SUCCESS) failure_ = "keeping the machine's registration: error " + std::to_string(status);
+    }
+    HKEY key = nullptr;
+    LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, live.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | OwnView(), nullptr,
+                                  &key, nullptr);
+    const auto setText = [&](const wchar_t* name, const std::string& text) {
+        const std::string bytes = Utf16Bytes(text + '\0');
+        return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(bytes.data()),
+                              static_cast<DWORD>(bytes.size()));
+    };
+    if (status == ERROR_SUCCESS) {
+        status = setText(nullptr, dll);
+        if (status == ERROR_SUCCESS) status = setText(L"ThreadingModel", "Apartment");
+        RegCloseKey(key);
+    }
+    if (status != ERROR_SUCCESS) failure_ += "registering " + dll + ": error " + std::to_string(status);
+}
+
+StandInServer::~StandInServer() {
+    const std::wstring live = InprocServer(clsid_), kept = KeptKey("CLSID\\" + clsid_, OwnView());
+    DeleteTree(HKEY_LOCAL_MACHINE, live, OwnView());
+    if (KeyExists(HKEY_CURRENT_USER, kept, 0)) MoveTree(HKEY_CURRENT_USER, kept, 0, HKEY_LOCAL_MACHINE, live, OwnView());
+    RemoveEmptyKeepers(kept);
 }

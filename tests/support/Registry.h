@@ -77,3 +77,25 @@ private:
     std::string iid_;
     std::string failure_;
 };
+
+// Puts an in-process server in place of the machine's for one COM class for
+// as long as the object lives: HKLM\Software\Classes\CLSID\{clsid}\InprocServer32
+// names `dll` (apartment-threaded) in the registry view of this program's
+// architecture, the one the programs it tests read (Wine's COM then loads
+// it). The machine's registration waits meanwhile where UnregisteredInterface
+// keeps one, is put back first by the next run if this one died, and is put
+// back when the object goes.
+class StandInServer {
+public:
+    StandInServer(const std::string& clsid, const std::string& dll);  // "{...}", a Windows path
+    ~StandInServer();
+    StandInServer(const StandInServer&) = delete;
+    StandInServer& operator=(const StandInServer&) = delete;
+
+    // "" once the stand-in is registered, else what failed.
+    const std::string& Failure() const { return failure_; }
+
+private:
+    std::string clsid_;
+    std::string failure_;
+};
