@@ -227,22 +227,29 @@ FolderIdentity IdentifyFolder(const wchar_t* path) {
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE) return identity;
     BY_HANDLE_FILE_INFORMATION information;
-    // A volume without a serial number (Wine gives none for a file system it
-    // cannot read the label of) does not tell its folders from another such
-    // volume's of the same index.
-    if (GetFileInformationByHandle(folder, &information) &&
-        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && information.dwVolumeSerialNumber != 0) {
+    if (GetFileInformationByHandle(folder, &information) && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         identity.known = true;
         identity.volume = information.dwVolumeSerialNumber;
         identity.indexHigh = information.nFileIndexHigh;
         identity.indexLow = information.nFileIndexLow;
     }
     CloseHandle(folder);
+    if (identity.known && identity.volume == 0) {
+        const int length = lstrlenW(path);
+        // A path too long to keep cannot be told from another volume's folder.
+        if (length >= ShortPath::capacity) return FolderIdentity{};
+        lstrcpyW(identity.path.text, path);
+        int end = length;
+        const bool driveRoot = end == 3 && path[1] == L':';
+        if (!driveRoot && end > 0 && identity.path.text[end - 1] == L'\\') identity.path.text[--end] = L'\0';
+        CharUpperBuffW(identity.path.text, end);
+    }
     return identity;
 }
 
 bool SameFolder(const FolderIdentity& a, const FolderIdentity& b) {
-    return a.known && b.known && a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+    return a.known && b.known && a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow &&
+           lstrcmpW(a.path.text, b.path.text) == 0;
 }
 
 void FormatText(wchar_t* out, int capacity, const wchar_t* format, std::initializer_list<const wchar_t*> args) {

@@ -98,12 +98,15 @@ FullPath MakeFullPath(const wchar_t* typed, ShortPath& out);
 // Which folder a path names, independent of how the path spells it (case,
 // doubled separators, another drive letter for the same folder): its volume
 // and file index. Unknown for a path that names no folder that can be
-// opened, or one on a volume without a serial number.
+// opened. On a volume without a serial number (Wine gives none for many a
+// Unix file system) the index alone could be another volume's folder's, so
+// the full path, in capitals, must match as well.
 struct FolderIdentity {
     bool known;
     unsigned long volume;
     unsigned long indexHigh;
     unsigned long indexLow;
+    ShortPath path;  // only where the volume has no serial number
 };
 FolderIdentity IdentifyFolder(const wchar_t* path);
 // Both known, and the same folder.

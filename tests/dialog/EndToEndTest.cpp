@@ -62,13 +62,14 @@ int LoggedFiles(const Installer& installer) {
     return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
 }
 
-// Waits until the copy has logged `lines` files while the completion box is
-// not up yet; false when the copy ended first or the time ran out.
+// Waits until the copy has logged `lines` files (the log is handed over in
+// batches, so the last may come with the completion box); false when the
+// copy ended with fewer or the time ran out.
 bool WaitUntilLogged(const Installer& installer, int lines) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < 3 * WindowTimeout()) {
-        if (WaitForWindow(shown::kCompletionCaption, installer.Id(), 0) != nullptr) return false;
         if (LoggedFiles(installer) >= lines) return true;
+        if (WaitForWindow(shown::kCompletionCaption, installer.Id(), 0) != nullptr) return false;
         Sleep(10);
     }
     return false;

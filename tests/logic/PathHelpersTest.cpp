@@ -256,4 +256,28 @@ TEST(FileExists, FindsFilesFoldersAndWildcardMatches) {
     EXPECT_FALSE(FileExists(Wide(scratch / "missing\\zel_or.exe").c_str()));
 }
 
+// Whether two paths name one folder, whether or not the scratch volume has a
+// serial number (under Wine many a Unix file system has none).
+TEST(SameFolder, TellsOneFolderHoweverSpelledAndNoOther) {
+    ScratchFolder scratch("identity");
+    MakeFolders(scratch / "a");
+    MakeFolders(scratch / "b");
+    WriteFile(scratch / "file", "x");
+    std::string upper = scratch / "A\\";
+    CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+    const struct {
+        std::string other;
+        bool same;
+    } rows[] = {
+        {scratch / "a", true},           {upper, true},
+        {scratch / "b", false},          {scratch / "missing", false},
+        {scratch / "file", false},       {scratch.Path(), false},
+    };
+    const FolderIdentity a = IdentifyFolder(Wide(scratch / "a").c_str());
+    EXPECT_TRUE(a.known);
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.same, SameFolder(a, IdentifyFolder(Wide(row.other).c_str()))) << row.other;
+    }
+}
+
 }  // namespace
