@@ -235,11 +235,9 @@ FolderIdentity IdentifyFolder(const wchar_t* path) {
     }
     CloseHandle(folder);
     if (identity.known && identity.volume == 0) {
-        const int length = lstrlenW(path);
         // A path too long to keep cannot be told from another volume's folder.
-        if (length >= ShortPath::capacity) return FolderIdentity{};
-        lstrcpyW(identity.path.text, path);
-        int end = length;
+        if (!CopyPath(identity.path, path)) return FolderIdentity{};
+        int end = lstrlenW(path);
         const bool driveRoot = end == 3 && path[1] == L':';
         if (!driveRoot && end > 0 && identity.path.text[end - 1] == L'\\') identity.path.text[--end] = L'\0';
         CharUpperBuffW(identity.path.text, end);

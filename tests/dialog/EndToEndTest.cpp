@@ -326,7 +326,7 @@ TEST_F(EndToEndTest, TheTaskbarButtonShowsTheBytesCopiedAndTurnsRedWhileABoxWait
     }
     ASSERT_NE(nullptr, box) << "no box for the file in the way";
     EXPECT_EQ(shown::FolderFailed(destination + "\\docs", "<reason>\r\n"), shown::MarkReason(MessageBoxText(box)));
-    EXPECT_EQ("indeterminate normal error", taskbar.States()) << "while the box is up";
+    EXPECT_EQ("indeterminate normal error", taskbar.States()) << "while the box is up; " << taskbar.Diagnosis();
     DeleteFileW(Wide(destination + "\\docs").c_str());
     PostMessageW(box, WM_COMMAND, IDRETRY, 0);
 

@@ -68,7 +68,7 @@ XP = {dll: set(names.split()) for dll, names in {
         SetUnhandledExceptionFilter Sleep TlsGetValue VirtualAlloc VirtualFree VirtualProtect VirtualQuery
         WaitForSingleObject WideCharToMultiByte WinExec WriteFile''',
     'user32.dll': '''
-        DefWindowProcA DefWindowProcW DestroyIcon DialogBoxParamA DialogBoxParamW DispatchMessageA DispatchMessageW
+        CharUpperBuffA CharUpperBuffW DefWindowProcA DefWindowProcW DestroyIcon DialogBoxParamA DialogBoxParamW DispatchMessageA DispatchMessageW
         EnableWindow EndDialog FindWindowA FindWindowW GetActiveWindow GetDlgItem GetDlgItemTextA GetDlgItemTextW
         GetLastActivePopup GetSystemMetrics GetWindow GetWindowLongA GetWindowLongW GetWindowRect GetWindowTextLengthA
         GetWindowTextLengthW GetWindowThreadProcessId IsIconic IsWindowEnabled KillTimer LoadCursorA LoadCursorW

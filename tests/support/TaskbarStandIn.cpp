@@ -93,3 +93,12 @@ int TaskbarStandIn::Objects() const {
     for (const Call& call : Calls(record_)) objects = std::max(objects, call.object);
     return objects;
 }
+
+std::string TaskbarStandIn::Diagnosis() const {
+    wchar_t server[MAX_PATH] = L"";
+    DWORD size = sizeof server;
+    const LONG status = RegGetValueW(HKEY_CLASSES_ROOT, L"CLSID\\{56FDF344-FD6D-11d0-958A-006097C9A090}\\InprocServer32",
+                                     nullptr, RRF_RT_REG_SZ, nullptr, server, &size);
+    return "record: [" + (Exists(record_) ? ReadFile(record_) : "none") + "]; HKCR names " +
+           (status == ERROR_SUCCESS ? Narrow(server) : "nothing (error " + std::to_string(status) + ")");
+}

@@ -28,6 +28,9 @@ public:
     std::string Faults(HWND window, ULONGLONG total) const;
     // How many objects were made.
     int Objects() const;
+    // For a failure's message: the record as it stands, and the server that
+    // the merged classes key names for the class now.
+    std::string Diagnosis() const;
 
 private:
     std::string record_;
