@@ -69,7 +69,11 @@ bool WaitUntilLogged(const Installer& installer, int lines) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < 3 * WindowTimeout()) {
         if (LoggedFiles(installer) >= lines) return true;
-        if (WaitForWindow(shown::kCompletionCaption, installer.Id(), 0) != nullptr) return false;
+        // The log is whole once the box is up: counted again, since the box
+        // may have come just after the count.
+        if (WaitForWindow(shown::kCompletionCaption, installer.Id(), 0) != nullptr) {
+            return LoggedFiles(installer) >= lines;
+        }
         Sleep(10);
     }
     return false;
