@@ -336,9 +336,10 @@ void MeasurePaced(const std::string& disc, const std::string& stats, const std::
         return;
     }
     const double sweep = Median(sweeps);
+    const double seekCount = Median(seeks);
     std::printf("whole install from a disc at a CD drive's pace, press to completion box, median of %d: HD.EXE %.3f s "
-                "(%.0f seeks); bare walker %.3f s (ratio %.3f); one sweep %.3f s (ratio %.3f)\n",
-                rounds, m[0], Median(seeks), m[1], m[0] / m[1], sweep, m[0] / sweep);
+                "(%.0f %s); bare walker %.3f s (ratio %.3f); one sweep %.3f s (ratio %.3f)\n",
+                rounds, m[0], seekCount, seekCount == 1 ? "seek" : "seeks", m[1], m[0] / m[1], sweep, m[0] / sweep);
 }
 
 }  // namespace
