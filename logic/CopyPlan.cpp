@@ -65,24 +65,32 @@ CopyPlan::Step CopyPlan::At(int index) const {
     return {record.folder, record.size, record.lastWrite, &text_[record.within], &text_[record.name]};
 }
 
-void CopyPlan::Folders(const Step& step, LongPath& source, LongPath& destination) const {
-    if (*step.within == L'\0') {
-        FormatText(source.text, LongPath::capacity, L"%s", {source_.text});
-        FormatText(destination.text, LongPath::capacity, L"%s", {destination_.text});
-        return;
+namespace {
+
+// `root`, or `root`\`within` below it.
+void FolderBelow(LongPath& out, const wchar_t* root, const wchar_t* within) {
+    if (*within == L'\0') {
+        FormatText(out.text, LongPath::capacity, L"%s", {root});
+    } else {
+        FormatText(out.text, LongPath::capacity, JoinFormat(root), {root, within});
     }
-    FormatText(source.text, LongPath::capacity, JoinFormat(source_.text), {source_.text, step.within});
-    FormatText(destination.text, LongPath::capacity, JoinFormat(destination_.text), {destination_.text, step.within});
+}
+
+}  // namespace
+
+void CopyPlan::Folders(const Step& step, LongPath& source, LongPath& destination) const {
+    FolderBelow(source, source_.text, step.within);
+    FolderBelow(destination, destination_.text, step.within);
 }
 
 bool CopyPlan::SourcePath(const Step& step, LongPath& path) const {
-    LongPath source, destination;
-    Folders(step, source, destination);
-    return JoinPath(path, source.text, step.name);
+    LongPath folder;
+    FolderBelow(folder, source_.text, step.within);
+    return JoinPath(path, folder.text, step.name);
 }
 
 bool CopyPlan::DestinationPath(const Step& step, ShortPath& path) const {
-    LongPath source, destination;
-    Folders(step, source, destination);
-    return JoinPath(path, destination.text, step.name);
+    LongPath folder;
+    FolderBelow(folder, destination_.text, step.within);
+    return JoinPath(path, folder.text, step.name);
 }

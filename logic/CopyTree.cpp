@@ -151,7 +151,7 @@ private:
         for (;;) {
             const DWORD error = !fits ? ERROR_FILENAME_EXCED_RANGE
                                 : !ready_ ? ERROR_NOT_ENOUGH_MEMORY
-                                          : WriteWhole(step, path);
+                                          : WriteWhole(step, destinationFolder.text, path);
             if (error == ERROR_SUCCESS) break;
             if (!AskRetryCopy(view_, sourceFolder.text, destinationFolder.text, step.name, error)) return false;
             if (ready_ && fits) reader_.Restart(taken_);
@@ -181,7 +181,7 @@ private:
     }
 
     // Writes the file of `step` to `destination` whole or not at all: under
-    // the temporary name in its folder first, with the bytes the reader
+    // the temporary name in its `folder` first, with the bytes the reader
     // brings, and only once they are as many as the listing gave, renamed
     // over the target. At every moment the target is the earlier file or the
     // complete new one, whenever the installer is ended; a symbolic link at
@@ -190,10 +190,9 @@ private:
     // count is what tells: a short file is ERROR_CRC, what Windows reports for
     // a disc's sector it cannot read. A failed copy takes its temporary file
     // with it. Returns the error, ERROR_SUCCESS once the file is in place.
-    DWORD WriteWhole(const CopyPlan::Step& step, const wchar_t* destination) {
-        LongPath temporary, sourceFolder, destinationFolder;
-        plan_.Folders(step, sourceFolder, destinationFolder);
-        if (!TemporaryPath(temporary, destinationFolder.text)) return ERROR_FILENAME_EXCED_RANGE;
+    DWORD WriteWhole(const CopyPlan::Step& step, const wchar_t* folder, const wchar_t* destination) {
+        LongPath temporary;
+        if (!TemporaryPath(temporary, folder)) return ERROR_FILENAME_EXCED_RANGE;
         // Made normal: files from a CD are read-only, installed they are the user's to change.
         HANDLE file = CreateFileW(temporary.text, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                   nullptr);

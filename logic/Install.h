@@ -30,9 +30,8 @@ extern const wchar_t kInstallerCaption[];
 // folder itself, is refused with a message and leaves the dialog as it was.
 // From the walk of the medium to the copy's end the dialog shows how many of
 // the files' bytes are copied. An install the user cancels at a failed step
-// ends the dialog with 1 too,
-// with no completion box, shortcut or start. It waits on the disc and on
-// other processes, so the dialog runs it on a thread of its own. The calling
-// thread must be in a single-threaded COM apartment (the shortcut is a COM
-// object).
+// ends the dialog with 1 too, with no completion box, shortcut or start. It
+// waits on the disc and on other processes, so the dialog runs it on a thread
+// of its own. The calling thread must be in a single-threaded COM apartment
+// (the shortcut is a COM object).
 void RunInstall(InstallerView& view);

@@ -71,6 +71,24 @@ void RemoveEmptyKeepers(std::wstring kept) {
     }
 }
 
+// Puts the machine's registration kept at `kept` back at `live` (in `view`
+// of HKLM) in place of what is there, if one is kept.
+void PutBack(const std::wstring& live, const std::wstring& kept, REGSAM view) {
+    if (KeyExists(HKEY_CURRENT_USER, kept, 0)) {
+        DeleteTree(HKEY_LOCAL_MACHINE, live, view);  // result ignored: fails when it is not there
+        MoveTree(HKEY_CURRENT_USER, kept, 0, HKEY_LOCAL_MACHINE, live, view);
+    }
+    RemoveEmptyKeepers(kept);
+}
+
+// Moves the machine's registration at `live` aside to `kept`, after putting
+// back what a run that died left kept. ERROR_FILE_NOT_FOUND when there is none.
+LONG KeepAside(const std::wstring& live, const std::wstring& kept, REGSAM view) {
+    PutBack(live, kept, view);
+    if (!KeyExists(HKEY_LOCAL_MACHINE, live, view)) return ERROR_FILE_NOT_FOUND;
+    return MoveTree(HKEY_LOCAL_MACHINE, live, view, HKEY_CURRENT_USER, kept, 0);
+}
+
 // The machine's own view for this program: its registrations are the ones it reads.
 REGSAM OwnView() {
     BOOL wow64 = FALSE;
@@ -142,12 +160,7 @@ std::string Utf16Bytes(const std::string& text) {
 UnregisteredInterface::UnregisteredInterface(const std::string& iid) : iid_(iid) {
     const std::wstring live = std::wstring(kInterfaces) + L"\\" + Wide(iid);
     for (REGSAM view : Views()) {
-        const std::wstring kept = KeptKey(iid, view);
-        // Left by a run that died while the registration was away.
-        if (KeyExists(HKEY_CURRENT_USER, kept, 0) && !KeyExists(HKEY_LOCAL_MACHINE, live, view)) {
-            MoveTree(HKEY_CURRENT_USER, kept, 0, HKEY_LOCAL_MACHINE, live, view);
-        }
-        const LONG status = MoveTree(HKEY_LOCAL_MACHINE, live, view, HKEY_CURRENT_USER, kept, 0);
+        const LONG status = KeepAside(live, KeptKey(iid, view), view);
         if (status != ERROR_SUCCESS) {
             failure_ += "the " + ViewName(view) + " view's HKCR\\Interface\\" + iid + ": error " +
                         std::to_string(status) + "; ";
@@ -157,24 +170,15 @@ UnregisteredInterface::UnregisteredInterface(const std::string& iid) : iid_(iid)
 
 UnregisteredInterface::~UnregisteredInterface() {
     const std::wstring live = std::wstring(kInterfaces) + L"\\" + Wide(iid_);
-    for (REGSAM view : Views()) {
-        const std::wstring kept = KeptKey(iid_, view);
-        if (KeyExists(HKEY_CURRENT_USER, kept, 0)) MoveTree(HKEY_CURRENT_USER, kept, 0, HKEY_LOCAL_MACHINE, live, view);
-        RemoveEmptyKeepers(kept);
-    }
+    for (REGSAM view : Views()) PutBack(live, KeptKey(iid_, view), view);
 }
 
 StandInServer::StandInServer(const std::string& clsid, const std::string& dll) : clsid_(clsid) {
-    const std::wstring live = InprocServer(clsid), kept = KeptKey("CLSID\\" + clsid, OwnView());
-    // Left by a run that died while the stand-in was registered.
-    if (KeyExists(HKEY_CURRENT_USER, kept, 0)) {
-        DeleteTree(HKEY_LOCAL_MACHINE, live, OwnView());  // result ignored: fails when it is not there
-        MoveTree(HKEY_CURRENT_USER, kept, 0, HKEY_LOCAL_MACHINE, live, OwnView());
-    }
+    const std::wstring live = InprocServer(clsid);
     // A machine without a registration of its own has nothing to keep.
-    if (KeyExists(HKEY_LOCAL_MACHINE, live, OwnView())) {
-        const LONG status = MoveTree(HKEY_LOCAL_MACHINE, live, OwnView(), HKEY_CURRENT_USER, kept, 0);
-        if (status != ERROR_SUCCESS) failure_ = "keeping the machine's registration: error " + std::to_string(status);
+    const LONG kept = KeepAside(live, KeptKey("CLSID\\" + clsid, OwnView()), OwnView());
+    if (kept != ERROR_SUCCESS && kept != ERROR_FILE_NOT_FOUND) {
+        failure_ = "keeping the machine's registration: error " + std::to_string(kept);
     }
     HKEY key = nullptr;
     LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, live.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | OwnView(), nullptr,
@@ -193,8 +197,7 @@ StandInServer::StandInServer(const std::string& clsid, const std::string& dll) :
 }
 
 StandInServer::~StandInServer() {
-    const std::wstring live = InprocServer(clsid_), kept = KeptKey("CLSID\\" + clsid_, OwnView());
-    DeleteTree(HKEY_LOCAL_MACHINE, live, OwnView());
-    if (KeyExists(HKEY_CURRENT_USER, kept, 0)) MoveTree(HKEY_CURRENT_USER, kept, 0, HKEY_LOCAL_MACHINE, live, OwnView());
-    RemoveEmptyKeepers(kept);
+    const std::wstring live = InprocServer(clsid_);
+    DeleteTree(HKEY_LOCAL_MACHINE, live, OwnView());  // the stand-in, where the machine kept none
+    PutBack(live, KeptKey("CLSID\\" + clsid_, OwnView()), OwnView());
 }
