@@ -406,15 +406,19 @@ protected:
 
 std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destination) {
     const ULONGLONG required = ClustersOnT(kCopyOrder, medium);
+    // What the links below point to: off the destination, on C:, a read-only
+    // file of a name the disc has, to be neither written nor unmarked.
+    const std::string elsewhere = scene.scratch / "elsewhere";
+    const auto makeElsewhere = [&] {
+        RemoveTree(elsewhere);
+        WriteFile(elsewhere + "\\a.txt", "not the disc's");
+        SetAttributes(elsewhere + "\\a.txt", FILE_ATTRIBUTE_READONLY);
+    };
     switch (fault.room) {
     case Room::kAsIs:
         return "";
     case Room::kFileLinkedElsewhere: {
-        // Off the destination, on C:, read-only: neither written nor unmarked.
-        const std::string elsewhere = scene.scratch / "elsewhere";
-        RemoveTree(elsewhere);
-        WriteFile(elsewhere + "\\a.txt", "not the disc's");
-        SetAttributes(elsewhere + "\\a.txt", FILE_ATTRIBUTE_READONLY);
+        makeElsewhere();
         MakeFolders(destination + "\\data");
         Request("link\t" + UnixPath(elsewhere + "\\a.txt") + "\t" + UnixPath(destination) + "/data/a.txt");
         // Wine does not mark a link to a file as a reparse point; read through, it is there.
@@ -422,14 +426,11 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
         return "";
     }
     case Room::kDataLinkedElsewhere: {
-        // The destination a link to a folder off C:, the one its "data"
-        // links to on C:, holding a read-only file of a name the disc has.
-        const std::string chosen = records + "\\chosen", elsewhere = scene.scratch / "elsewhere";
+        // The destination a link to a folder off C:, its "data" one to elsewhere.
+        const std::string chosen = records + "\\chosen";
         RemoveTree(chosen);
         MakeFolders(chosen);
-        RemoveTree(elsewhere);
-        WriteFile(elsewhere + "\\a.txt", "not the disc's");
-        SetAttributes(elsewhere + "\\a.txt", FILE_ATTRIBUTE_READONLY);
+        makeElsewhere();
         Request("link\t" + UnixPath(chosen) + "\t" + UnixPath(destination));
         Request("link\t" + UnixPath(elsewhere) + "\t" + UnixPath(destination) + "/data");
         EXPECT_NE(0u, Attributes(destination + "\\data") & FILE_ATTRIBUTE_REPARSE_POINT) << "no link at data";
