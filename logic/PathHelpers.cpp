@@ -237,10 +237,7 @@ FolderIdentity IdentifyFolder(const wchar_t* path) {
     if (identity.known && identity.volume == 0) {
         // A path too long to keep cannot be told from another volume's folder.
         if (!CopyPath(identity.path, path)) return FolderIdentity{};
-        int end = lstrlenW(path);
-        const bool driveRoot = end == 3 && path[1] == L':';
-        if (!driveRoot && end > 0 && identity.path.text[end - 1] == L'\\') identity.path.text[--end] = L'\0';
-        CharUpperBuffW(identity.path.text, end);
+        CharUpperBuffW(identity.path.text, lstrlenW(identity.path.text));
     }
     return identity;
 }

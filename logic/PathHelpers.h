@@ -100,7 +100,8 @@ FullPath MakeFullPath(const wchar_t* typed, ShortPath& out);
 // and file index. Unknown for a path that names no folder that can be
 // opened. On a volume without a serial number (Wine gives none for many a
 // Unix file system) the index alone could be another volume's folder's, so
-// the full path, in capitals, must match as well.
+// the full path, in capitals, must match as well (as the installer makes its
+// paths: no separator at the end but a drive root's).
 struct FolderIdentity {
     bool known;
     unsigned long volume;
