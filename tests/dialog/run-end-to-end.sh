@@ -33,6 +33,14 @@ printf 'Größe\r\n' > "$medium/data/Größe.txt"
 printf 'χάρτης' > "$medium/Ελληνικά/χάρτης.bin"
 printf '説明書\r\n' > "$medium/docs/説明書.txt"
 printf 'Справка\r\n' > "$medium/docs/Справка.txt"
+# A letter that Wine's mount manager learns of only after its server started
+# gives its volume no serial number, as N: has in a fresh prefix: folders
+# there are then told apart by path too. So it is made in every run.
+if [ -L "$WINEPREFIX/dosdevices/n:" ]; then
+  "$root/tools/wine-drive" n:
+  "$root/tools/wine-server" stop
+  "$root/tools/wine-server" start
+fi
 "$root/tools/wine-drive" n: "$medium"
 for folder in "${old[@]}"; do chmod -R u+w "$folder" && rm -rf "$folder"; done
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "logic/CopyPlan.h"
 #include "logic/CopyTree.h"
 #include "logic/ProgressMeter.h"
 #include "support/DialogTexts.h"
@@ -141,6 +142,21 @@ TEST_F(CopyTreeTest, StopsAtTheFirstFileThatCannotBeCopied) {
     // the progress never goes back.
     EXPECT_EQ(Counted({"a.txt", "b\\1.txt", "b\\2.txt", "b\\3.txt"}), view.Progress());
     EXPECT_FALSE(Exists(destination + "\\d"));
+}
+
+// A file that reads shorter than its folder listed it (under Wine a scratch
+// can look like the file's end) is no copy: it is asked about, and nothing
+// of it is left.
+TEST_F(CopyTreeTest, AFileShorterThanListedIsAFailedCopy) {
+    Put("a.txt");
+    Put("b.txt");
+    CopyPlan plan;
+    ASSERT_TRUE(plan.Make(view, Wide(source).c_str(), Wide(destination).c_str()));
+    WriteFile(source + "\\b.txt", "cut");
+    ProgressMeter progress(view, kTotal);
+    EXPECT_FALSE(CopyTree(view, plan, progress));
+    EXPECT_EQ(1, view.asked);
+    EXPECT_EQ(Files{"a.txt"}, ListFiles(destination));
 }
 
 TEST_F(CopyTreeTest, EmptySourceCopiesNothingButCreatesTheDestination) {
