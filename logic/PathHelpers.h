@@ -98,8 +98,8 @@ FullPath MakeFullPath(const wchar_t* typed, ShortPath& out);
 // Which folder a path names, independent of how the path spells it (case,
 // doubled separators, another drive letter for the same folder): its volume
 // and file index. Unknown for a path that names no folder that can be
-// opened. On a volume without a serial number (Wine gives none for many a
-// Unix file system) the index alone could be another volume's folder's, so
+// opened. On a volume without a serial number (Wine gives none to a drive
+// letter made after its server started) the index alone could be another volume's folder's, so
 // the full path, in capitals, must match as well (as the installer makes its
 // paths: no separator at the end but a drive root's).
 struct FolderIdentity {

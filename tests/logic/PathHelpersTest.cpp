@@ -256,8 +256,9 @@ TEST(FileExists, FindsFilesFoldersAndWildcardMatches) {
     EXPECT_FALSE(FileExists(Wide(scratch / "missing\\zel_or.exe").c_str()));
 }
 
-// Whether two paths name one folder, whether or not the scratch volume has a
-// serial number (under Wine many a Unix file system has none).
+// Whether two paths name one folder, by volume and index on the scratch
+// folder's volume; a volume without a serial number is the end-to-end run's
+// N:, where it is refused as its own destination.
 TEST(SameFolder, TellsOneFolderHoweverSpelledAndNoOther) {
     ScratchFolder scratch("identity");
     MakeFolders(scratch / "a");
