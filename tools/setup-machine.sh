@@ -43,14 +43,22 @@ if ((${#missing[@]})); then
     $SUDO dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
-  # A mirror caught mid-sync fails one index or another (seen: the security
-  # archive's i386 list); the packages usually come from the rest, and
-  # apt-get install says so when they do not.
-  if ! $SUDO apt-get update -qq; then
-    sleep 10
-    $SUDO apt-get update -qq || echo "setup: some package lists could not be fetched; installing from the others"
+  # A mirror caught mid-sync serves a list that does not match its Release
+  # (seen for days: the security archive's i386 list). apt then keeps the old
+  # list, or none, for that archive, while the amd64 twins of the multi-arch
+  # libraries are candidates at its newer versions; the two must match, and
+  # the install stops at "held broken packages". Preferring the release's own
+  # lists (-t CODENAME) resolves them, at the release's versions.
+  apt=($SUDO apt-get -o Acquire::Retries=3)
+  complete=1
+  "${apt[@]}" update -qq || complete=0
+  install=("${apt[@]}" install -y -qq --no-install-recommends)
+  if ! "${install[@]}" "${missing[@]}" >/dev/null; then
+    [ $complete = 0 ] || exit 1
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    echo "setup: some package lists could not be fetched (a mirror in mid-sync); installing with $codename's own lists preferred"
+    "${install[@]}" -t "$codename" "${missing[@]}" >/dev/null
   fi
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 # Wine takes the ANSI code page from the locale, and the file names' encoding
