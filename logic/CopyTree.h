@@ -7,14 +7,21 @@ class ProgressMeter;
 // Carries out `plan` (see CopyPlan): creates the destination, every folder
 // and every file in the plan's order, and logs each copied file's
 // destination path through `view`. The disc is read on a thread of its own,
-// ahead of the writing, each file once. A file that cannot be copied whole,
-// a folder that cannot be created, is offered for Retry through `view` until
-// it succeeds; false when the user cancels. Each file is written whole or not
-// at all: files copied before stay, an earlier file stays as it was until its
-// new copy is complete, and no partial file is left, not even by an installer
-// that was ended (the next copy into the folder removes what it left). The
-// bytes of every file go to `progress` as they are written.
-bool CopyTree(InstallerView& view, const CopyPlan& plan, ProgressMeter& progress);
+// ahead of the writing, each file once; every file written is flushed to
+// the disk, on a thread of its own too, before this returns true. A file
+// that cannot be copied whole, a folder that cannot be created, is offered
+// for Retry through `view` until it succeeds.
+//
+// The install is whole or not at all. Each file is written whole before it
+// takes its name; an earlier file it replaces is kept aside on the same
+// volume (where `keepEarlier`: the volume has room for both) until the end.
+// When the user cancels, what was done is undone, newest first: the files
+// and folders it made go (the destination and the folders above it too),
+// the earlier files come back as they were, and nothing else is touched;
+// then false. An installer that was ended leaves its kept files listed, and
+// the next copy into the destination puts them back before anything else.
+// The bytes of every file go to `progress` as they are written.
+bool CopyTree(InstallerView& view, const CopyPlan& plan, ProgressMeter& progress, bool keepEarlier);
 
 // The plan of everything below the folder `source`, for the folder
 // `destination`, made and carried out: the copy leaves out the medium's

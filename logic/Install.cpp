@@ -217,7 +217,7 @@ void RunInstall(InstallerView& view) {
     bool copied = sourceKnown && plan.Make(view, program.text, destination) && EnsureRoom(view, plan);
     if (copied) {
         ProgressMeter progress(view, plan.Bytes());
-        copied = CopyTree(view, plan, progress);
+        copied = CopyTree(view, plan, progress, true);
     }
     view.EndProgress();
 

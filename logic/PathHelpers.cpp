@@ -103,6 +103,40 @@ bool FolderExists(const wchar_t* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool JoinLongPath(LongPath& out, const wchar_t* folder, const wchar_t* name) {
+    if (!JoinPath(out, folder, name)) return false;
+    const bool extended = folder[0] == L'\\' && folder[1] == L'\\' && folder[2] == L'?' && folder[3] == L'\\';
+    if (lstrlenW(out.text) < MAX_PATH || extended) return true;
+    LongPath prefixed;
+    const bool network = folder[0] == L'\\' && folder[1] == L'\\';
+    FormatText(prefixed.text, LongPath::capacity, network ? L"\\\\?\\UNC\\%s" : L"\\\\?\\%s",
+               {network ? folder + 2 : folder});
+    return JoinPath(out, prefixed.text, name);
+}
+
+bool ClearProtection(const wchar_t* path) {
+    const DWORD existing = GetFileAttributesW(path);
+    const DWORD keeping = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (existing == INVALID_FILE_ATTRIBUTES || (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        !(existing & keeping)) {
+        return false;
+    }
+    const DWORD rest = existing & ~keeping;
+    return SetFileAttributesW(path, rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
+bool NearestExistingFolder(const wchar_t* path, ShortPath& folder, int& missing) {
+    if (!CopyPath(folder, path)) return false;
+    for (missing = 0;; ++missing) {
+        if (FolderExists(folder.text)) return true;
+        wchar_t* separator = FindLastChar(folder.text, L'\\');
+        // Nothing above a drive root, a \\server\share or a relative name.
+        if (separator == nullptr || separator[1] == L'\0' || separator <= folder.text + 1) return false;
+        // "C:\ZelOr" goes on at "C:\", not at "C:", which names the current folder of C:.
+        separator[separator > folder.text && separator[-1] == L':' ? 1 : 0] = L'\0';
+    }
+}
+
 bool FitsAsFolder(const wchar_t* path) { return lstrlenW(path) <= kMaxFolderPath; }
 
 namespace {

@@ -58,6 +58,17 @@ bool CopyPath(PathText<Capacity>& out, const wchar_t* text) {
     return true;
 }
 
+// Writes "folder\name" into `out` as JoinPath does, in the \\?\ form where
+// it is MAX_PATH or longer, which lifts that limit (`folder` must be a full
+// path, with nothing left to resolve: the \\?\ form resolves nothing).
+bool JoinLongPath(LongPath& out, const wchar_t* folder, const wchar_t* name);
+
+// Clears the read-only, hidden and system marks of the file at `path`, if it
+// has any: Windows deletes no read-only file, nor replaces one by renaming
+// (ERROR_ACCESS_DENIED). A folder, or a link, keeps its marks: a link's
+// target is none of the installer's business. True when marks were cleared.
+bool ClearProtection(const wchar_t* path);
+
 // Creates every missing folder along `path`, outermost first; a drive root is
 // never created by itself, and a network path starts at its \\server prefix.
 // Paths over 259 characters are ignored. Failures pass silently: a missing
@@ -69,6 +80,11 @@ bool FileExists(const wchar_t* path);
 
 // True when `path` names a folder that is there.
 bool FolderExists(const wchar_t* path);
+
+// The nearest folder of `path` that exists: the path itself or the closest of
+// its parents, a drive root with its backslash, and in `missing` how many
+// folders are missing below it. False when there is none.
+bool NearestExistingFolder(const wchar_t* path, ShortPath& folder, int& missing);
 
 // The longest folder path CreateDirectoryW makes: MAX_PATH less room for an
 // 8.3 name below it and the terminator.

@@ -6,7 +6,20 @@ constexpr SIZE_T kMemory = static_cast<SIZE_T>(ReadAhead::kBlocks) * ReadAhead::
                            static_cast<SIZE_T>(ReadAhead::kQueueCapacity) * kPathUnits * sizeof(wchar_t);
 }  // namespace
 
+#include <new>
+
 ReadAhead::ReadAhead() { InitializeCriticalSection(&lock_); }
+
+ReadAhead* ReadAhead::Create() {
+    void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(ReadAhead));
+    return memory != nullptr ? new (memory) ReadAhead : nullptr;
+}
+
+void ReadAhead::Drop() {
+    if (InterlockedDecrement(&users_) != 0) return;
+    this->~ReadAhead();
+    HeapFree(GetProcessHeap(), 0, this);
+}
 
 bool ReadAhead::Start() {
     // Megabytes, not the stack's business; freed with the object.
@@ -16,20 +29,25 @@ bool ReadAhead::Start() {
     if (readerWakes_ == nullptr) readerWakes_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (takerWakes_ == nullptr) takerWakes_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (thread_ == nullptr && memory_ != nullptr && readerWakes_ != nullptr && takerWakes_ != nullptr) {
+        InterlockedIncrement(&users_);
         thread_ = CreateThread(nullptr, 0, ReaderThread, this, 0, nullptr);
+        if (thread_ == nullptr) InterlockedDecrement(&users_);
     }
     return thread_ != nullptr;
 }
 
-ReadAhead::~ReadAhead() {
+void ReadAhead::Abandon() {
     if (thread_ != nullptr) {
         EnterCriticalSection(&lock_);
         stopping_ = true;
         LeaveCriticalSection(&lock_);
         SetEvent(readerWakes_);
-        WaitForSingleObject(thread_, INFINITE);
-        CloseHandle(thread_);
+        CloseHandle(thread_);  // the thread runs on; it drops its own use when it returns
     }
+    Drop();
+}
+
+ReadAhead::~ReadAhead() {
     if (takerWakes_ != nullptr) CloseHandle(takerWakes_);
     if (readerWakes_ != nullptr) CloseHandle(readerWakes_);
     if (memory_ != nullptr) VirtualFree(memory_, 0, MEM_RELEASE);
@@ -94,7 +112,9 @@ void ReadAhead::Restart(int ticket) {
 }
 
 DWORD WINAPI ReadAhead::ReaderThread(void* self) {
-    static_cast<ReadAhead*>(self)->Read();
+    auto* reader = static_cast<ReadAhead*>(self);
+    reader->Read();
+    reader->Drop();
     return 0;
 }
 

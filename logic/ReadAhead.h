@@ -10,7 +10,10 @@
 // what it has, and no second reader ever makes it seek between two places.
 //
 // One thread queues and takes (the copy's); the reader thread is this
-// object's own.
+// object's own. The copy never waits for the reader to stop: a cancelled
+// install must not wait out a read that a damaged sector holds for tens of
+// seconds. So the object lives on the heap, made by Create and given up by
+// Abandon; whichever of the copy and the reader thread is done last frees it.
 class ReadAhead {
 public:
     static constexpr DWORD kBlockSize = 128u << 10;
@@ -18,9 +21,11 @@ public:
     // Files queued and not yet taken, at most.
     static constexpr int kQueueCapacity = 256;
 
-    ReadAhead();
-    // Stops the reader, once a read under way has returned.
-    ~ReadAhead();
+    // nullptr when there is no memory for it.
+    static ReadAhead* Create();
+    // Tells the reader to stop once a read under way has returned, and
+    // returns at once; the object is not to be used again.
+    void Abandon();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
@@ -61,11 +66,16 @@ private:
         DWORD error;
     };
 
+    ReadAhead();
+    ~ReadAhead();
+    // One of the two users is done with the object; the last frees it.
+    void Drop();
     static DWORD WINAPI ReaderThread(void* self);
     void Read();
     BYTE* Block(int slot) const { return memory_ + static_cast<SIZE_T>(slot) * kBlockSize; }
     wchar_t* Path(int ticket) const;
 
+    LONG users_ = 1;  // the copy, and the reader thread once it runs
     CRITICAL_SECTION lock_;
     HANDLE readerWakes_ = nullptr;  // auto-reset: room, a file queued, a restart, the end
     HANDLE takerWakes_ = nullptr;   // auto-reset: a piece published

@@ -75,21 +75,6 @@ private:
     LONGLONG peak_ = 0;   // the most that has been at any moment
 };
 
-// The nearest folder of `path` that exists: the path itself or the closest of
-// its parents, a drive root with its backslash, and in `missing` how many
-// folders are missing below it. False when there is none.
-bool NearestExistingFolder(const wchar_t* path, ShortPath& folder, int& missing) {
-    if (!CopyPath(folder, path)) return false;
-    for (missing = 0;; ++missing) {
-        if (FolderExists(folder.text)) return true;
-        wchar_t* separator = FindLastChar(folder.text, L'\\');
-        // Nothing above a drive root, a \\server\share or a relative name.
-        if (separator == nullptr || separator[1] == L'\0' || separator <= folder.text + 1) return false;
-        // "C:\ZelOr" goes on at "C:\", not at "C:", which names the current folder of C:.
-        separator[separator > folder.text && separator[-1] == L':' ? 1 : 0] = L'\0';
-    }
-}
-
 }  // namespace
 
 bool EnsureRoom(InstallerView& view, const CopyPlan& plan) {

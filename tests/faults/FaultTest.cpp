@@ -168,26 +168,6 @@ std::string UnixPath(const std::string& path) {
     return host;
 }
 
-// Size, last-write time and attributes of every file below `root`, by path; folders whose
-// path starts with one of `skipped` are left out, and so are links (Wine links
-// the user's document folders to the host's home, which is not the prefix's).
-void Snapshot(const std::string& root, const Files& skipped, std::map<std::string, std::string>& files) {
-    for (const WIN32_FIND_DATAW& entry : FolderEntries(root)) {
-        const std::string path = root + "\\" + Narrow(entry.cFileName);
-        bool skip = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        for (const std::string& prefix : skipped) skip = skip || StartsWith(path, prefix);
-        if (skip) continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            Snapshot(path, skipped, files);
-        } else {
-            files[path] = std::to_string(entry.nFileSizeLow) + " bytes, written " +
-                          std::to_string(entry.ftLastWriteTime.dwLowDateTime) + ":" +
-                          std::to_string(entry.ftLastWriteTime.dwHighDateTime) + ", attributes " +
-                          std::to_string(entry.dwFileAttributes);
-        }
-    }
-}
-
 // Sizes as the installer shows them, Explorer's way.
 std::string ByteSize(ULONGLONG bytes) {
     wchar_t text[64] = L"";

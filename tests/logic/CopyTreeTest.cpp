@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -58,11 +59,14 @@ TEST_F(CopyTreeTest, CopiesTheWholeTreeAndLogsEveryFileInCopyOrder) {
     Put("data\\b.bin");
     Put("data\\deep\\c.txt");
     Put("Документы\\Справка.txt");
+    // Named as the installer names its own work folder and the files in it.
+    for (const char* own : {"~hdwork\\list", "~hdwork\\t0", "data\\~hdwork\\k0", "data\\~hdcopy.tmp"}) Put(own);
     MakeFolders(source + "\\empty");
 
     ASSERT_TRUE(Copy());
 
-    const Files expected = {"a.txt", "data\\b.bin", "data\\deep\\c.txt", "Документы\\Справка.txt"};
+    const Files expected = {"a.txt",         "data\\b.bin",  "data\\deep\\c.txt", "data\\~hdcopy.tmp", "data\\~hdwork\\k0",
+                            "~hdwork\\list", "~hdwork\\t0", "Документы\\Справка.txt"};
     EXPECT_EQ(expected, ListFiles(destination));
     for (const std::string& file : expected) EXPECT_EQ("data:" + file, Installed(file));
     EXPECT_TRUE(IsFolder(destination + "\\empty"));
@@ -71,7 +75,8 @@ TEST_F(CopyTreeTest, CopiesTheWholeTreeAndLogsEveryFileInCopyOrder) {
 }
 
 // A file's line comes once it is there whole under its own name, and with
-// nothing else beside it: no temporary copy.
+// nothing else beside it: its temporary copy was in the installer's work
+// folder, which is gone once the install is complete.
 TEST_F(CopyTreeTest, AFileIsLoggedOnceItIsInstalledWhole) {
     Put("a.txt", "first");
     Put("b.txt", "second");
@@ -79,10 +84,14 @@ TEST_F(CopyTreeTest, AFileIsLoggedOnceItIsInstalledWhole) {
     view.onLine = [&](int lines) {
         const std::string file = lines == 1 ? "a.txt" : "b.txt";
         EXPECT_EQ((lines == 1 ? "first:" : "second:") + file, Installed(file)) << lines;
-        seen = ListFiles(destination);
+        seen.clear();
+        for (const std::string& there : ListFiles(destination)) {
+            if (there.rfind("~hdwork\\", 0) != 0) seen.push_back(there);
+        }
     };
     ASSERT_TRUE(Copy());
     EXPECT_EQ((Files{"a.txt", "b.txt"}), seen);
+    EXPECT_EQ((Files{"a.txt", "b.txt"}), ListFiles(destination));
     const std::vector<std::string> expected = {"AppendLogText " + destination + "\\a.txt", "AppendLogText \r\n",
                                                "AppendLogText " + destination + "\\b.txt", "AppendLogText \r\n"};
     EXPECT_EQ(expected, view.calls);
@@ -136,7 +145,8 @@ TEST_F(CopyTreeTest, StopsAtTheFirstFileThatCannotBeCopied) {
 
     EXPECT_FALSE(Copy());
     const Files copied = {"a.txt", "b\\1.txt", "b\\2.txt"};
-    EXPECT_EQ(copied, ListFiles(destination));
+    EXPECT_EQ(Files{}, ListFiles(destination)) << "the cancelled install was not undone";
+    EXPECT_TRUE(IsFolder(destination + "\\b\\3.txt"));
     EXPECT_EQ(LogOf(copied), view.log);
     // b\3.txt's bytes were written before they could not be put in place:
     // the progress never goes back.
@@ -154,9 +164,9 @@ TEST_F(CopyTreeTest, AFileShorterThanListedIsAFailedCopy) {
     ASSERT_TRUE(plan.Make(view, Wide(source).c_str(), Wide(destination).c_str()));
     WriteFile(source + "\\b.txt", "cut");
     ProgressMeter progress(view, kTotal);
-    EXPECT_FALSE(CopyTree(view, plan, progress));
+    EXPECT_FALSE(CopyTree(view, plan, progress, true));
     EXPECT_EQ(1, view.asked);
-    EXPECT_EQ(Files{"a.txt"}, ListFiles(destination));
+    EXPECT_FALSE(Exists(destination)) << "the cancelled install was not undone";
 }
 
 TEST_F(CopyTreeTest, EmptySourceCopiesNothingButCreatesTheDestination) {
@@ -226,7 +236,8 @@ TEST_F(CopyTreeTest, AFolderThatCannotBeListedOrCreatedIsAskedAbout) {
             return true;
         };
         EXPECT_EQ(c.mend, Copy()) << c.box;
-        Files there = c.copied;
+        // Cancelled, the install is undone.
+        Files there = c.mend ? c.copied : Files{};
         if (!held && !target && !c.mend) there.push_back("b");  // the file in the way stays
         EXPECT_EQ(there, ListFiles(destination)) << c.box;
         EXPECT_EQ(LogOf(c.copied), view.log) << c.box;
@@ -345,7 +356,7 @@ TEST_F(CopyTreeTest, AFolderPathOver247UnitsIsNotMade) {
     Put(folder + "\\a.txt");
     Put(folder + "g\\b.txt");
     EXPECT_FALSE(Copy());
-    EXPECT_EQ(Files{folder + "\\a.txt"}, ListFiles(destination));
+    EXPECT_FALSE(Exists(destination)) << "the cancelled install was not undone";
     ASSERT_EQ(1, view.asked);
     wchar_t reason[512];
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_FILENAME_EXCED_RANGE, 0,
@@ -364,25 +375,87 @@ TEST_F(CopyTreeTest, AFolderPathOver247UnitsIsNotMade) {
     EXPECT_EQ("data:" + folder + "g\\b.txt", Installed(folder + "g\\b.txt"));
 }
 
-// An installer ended in the middle of a file leaves its temporary copy,
-// read-only as the disc's files are; the next copy into the folders it walks
-// removes it there, and nothing else of a name like it. (In a folder the copy
-// writes a file into, the next file's temporary copy would take its place.)
-TEST_F(CopyTreeTest, WhatAnEndedInstallerLeftIsRemovedFromTheFoldersItWalks) {
-    Put("a.txt");
-    Put("sub\\deeper\\b.txt");
-    MakeFolders(source + "\\empty");
-    const Files kept = {"elsewhere\\~hdcopy.tmp", "sub\\~hdcopy.tmp.bak", "sub\\~hdcopy2.tmp", "~hdcopy.txt"};
-    for (const char* left : {"sub\\~hdcopy.tmp", "empty\\~HDCOPY.TMP"}) {
-        WriteFile(destination + "\\" + left, "part of a file");
-        SetAttributes(destination + "\\" + left, FILE_ATTRIBUTE_READONLY);
+// Cancelled at a box, an install is undone: what it found is there as it
+// was, entry for entry, byte for byte, marks and times included, the user's
+// own files too; where it made the destination two folders deep, both go.
+// An earlier file whose replace fails (held by a program) stays as it was.
+TEST_F(CopyTreeTest, ACancelledInstallLeavesTheDestinationAsItFoundIt) {
+    for (const char* file : {"a.txt", "sub\\b.txt", "sub\\new\\c.txt", "z\\last.txt"}) Put(file);
+    const struct {
+        const char* name;
+        const char* destination;
+        bool earlier;
+        const char* held;  // the file whose box is cancelled: the disc's, or the destination's
+    } cases[] = {
+        {"over an earlier installation", "earlier\\ZelOr", true, "cd\\z\\last.txt"},
+        {"into a new folder two deep", "new\\deeper\\ZelOr", false, "cd\\z\\last.txt"},
+        {"an earlier file that cannot be replaced", "held\\ZelOr", true, "held\\ZelOr\\sub\\b.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        destination = scratch / c.destination;
+        if (c.earlier) {
+            WriteFile(destination + "\\a.txt", "earlier a");
+            SetAttributes(destination + "\\a.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+            WriteFile(destination + "\\sub\\b.txt", "earlier b, longer than the new one");
+            SetAttributes(destination + "\\sub\\b.txt", FILE_ATTRIBUTE_READONLY);
+            WriteFile(destination + "\\saves\\game.sav", "the user's");
+            WriteFile(destination + "\\sub\\settings.ini", "the user's");
+        }
+        std::map<std::string, std::string> before, after;
+        Snapshot(scratch.Path(), {source}, before, true);
+        HANDLE held = CreateFileW(Wide(scratch / c.held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, held) << GetLastError();
+        view = RecordingView();
+        EXPECT_FALSE(Copy());
+        CloseHandle(held);
+        EXPECT_EQ(1, view.asked);
+        Snapshot(scratch.Path(), {source}, after, true);
+        EXPECT_EQ(before, after);
     }
-    for (const std::string& file : kept) WriteFile(destination + "\\" + file, "the user's");
+}
+
+// What an installer that was ended had kept aside is put back before the
+// next install writes anything: a file that another took the name of comes
+// back over it, bytes, time and marks; one that only got its second name
+// loses that name. A kept file the list does not name (its line cut short by
+// a power cut) is given up. Nothing that is not the installer's is touched: a
+// folder of its work folder's name without a list, a line that leads out of
+// the destination, the disc's own files of such names, files named like
+// temporary copies.
+TEST_F(CopyTreeTest, WhatAnEndedInstallerKeptIsPutBackAndNothingElseIsTouched) {
+    Put("other.txt");
+    Put("~hdwork2\\disc.txt");
+    const std::string work = destination + "\\~hdwork";
+    WriteFile(destination + "\\data\\a.txt", "the ended install's new a");
+    WriteFile(work + "\\k0", "earlier a");
+    SetAttributes(work + "\\k0", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    WriteFile(destination + "\\data\\c.txt", "earlier c, never replaced");
+    SetAttributes(destination + "\\data\\c.txt", FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(CreateHardLinkW(Wide(work + "\\k3").c_str(), Wide(destination + "\\data\\c.txt").c_str(), nullptr));
+    WriteFile(work + "\\k1", "not to go anywhere");
+    WriteFile(work + "\\k2", "given up");
+    const std::wstring list = L"\xFEFFHD.EXE kept files\r\n0\t3\tdata\\a.txt\r\n1\t20\t..\\outside.txt\r\n"
+                              L"3\t21\tdata\\c.txt\r\n2\t20\tdata\\b";
+    WriteFile(work + "\\list", std::string(reinterpret_cast<const char*>(list.data()), list.size() * 2));
+    const std::map<std::string, std::string> notOurs = {{"~hdwork1\\k0", "no list beside it"},
+                                                        {"~hdwork2\\list", "the disc's folder's"},
+                                                        {"data\\~hdcopy.tmp", "the user's"}};
+    for (const auto& file : notOurs) WriteFile(destination + "\\" + file.first, file.second);
+    WriteFile(destination + "\\~hdwork2\\k0", "the disc's folder's");
+    std::map<std::string, std::string> kept;
+    Snapshot(work, {}, kept, true);
+
     ASSERT_TRUE(Copy());
-    Files expected = {"a.txt", "sub\\deeper\\b.txt"};
-    expected.insert(expected.end(), kept.begin(), kept.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(expected, ListFiles(destination));
+    std::map<std::string, std::string> back;
+    Snapshot(destination + "\\data", {}, back, true);
+    EXPECT_EQ(kept[work + "\\k0"], back[destination + "\\data\\a.txt"]);
+    EXPECT_EQ("earlier c, never replaced", Installed("data\\c.txt"));
+    EXPECT_EQ(DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE}, Attributes(destination + "\\data\\c.txt"));
+    EXPECT_FALSE(Exists(work)) << "the work folder was left";
+    EXPECT_FALSE(Exists(scratch / "outside.txt"));
+    for (const auto& file : notOurs) EXPECT_EQ(file.second, Installed(file.first));
+    EXPECT_EQ("data:~hdwork2\\disc.txt", Installed("~hdwork2\\disc.txt"));
 }
 
 // A reinstall over a file that something made read-only, hidden or system:

@@ -111,6 +111,26 @@ std::vector<std::string> ListFiles(const std::string& root) {
     return files;
 }
 
+void Snapshot(const std::string& root, const std::vector<std::string>& skipped,
+              std::map<std::string, std::string>& entries, bool whole) {
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(root)) {
+        const std::string path = root + "\\" + Narrow(entry.cFileName);
+        bool skip = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        for (const std::string& prefix : skipped) skip = skip || path.compare(0, prefix.size(), prefix) == 0;
+        if (skip) continue;
+        const std::string attributes = "attributes " + std::to_string(entry.dwFileAttributes);
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (whole) entries[path + "\\"] = attributes;
+            Snapshot(path, skipped, entries, whole);
+        } else {
+            entries[path] = std::to_string(entry.nFileSizeLow) + " bytes, written " +
+                            std::to_string(entry.ftLastWriteTime.dwLowDateTime) + ":" +
+                            std::to_string(entry.ftLastWriteTime.dwHighDateTime) + ", " + attributes +
+                            (whole ? ": " + ReadFile(path) : "");
+        }
+    }
+}
+
 std::string OwnPath() {
     wchar_t path[MAX_PATH] = L"";
     GetModuleFileNameW(nullptr, path, MAX_PATH);

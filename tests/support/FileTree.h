@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,14 @@ bool CopyOneFile(const std::string& from, const std::string& to);
 void RemoveTree(const std::string& path);
 // Every file below `root`, as paths relative to it, sorted.
 std::vector<std::string> ListFiles(const std::string& root);
+// What is below `root`, by path, in `entries`: each file's size, last-write
+// time and attributes, and where `whole`, its bytes and every folder with its
+// attributes too. Links are left out (Wine links the user's document folders
+// to the host's home, which is not the prefix's), and so are paths that start
+// with one of `skipped`.
+void Snapshot(const std::string& root, const std::vector<std::string>& skipped,
+              std::map<std::string, std::string>& entries, bool whole = false);
+
 // Every entry of `folder` but "." and "..", in listing order; none when it
 // cannot be listed.
 std::vector<WIN32_FIND_DATAW> FolderEntries(const std::string& folder);
