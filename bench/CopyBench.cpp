@@ -259,7 +259,8 @@ double MeasureInstaller(const char* name, const std::string& installer, const st
 // in a process that shows a window.
 bool PlanAndCount(InstallerView& view, const std::string& source, const std::string& destination) {
     CopyPlan plan;
-    return plan.Make(view, Wide(source).c_str(), Wide(destination).c_str()) && EnsureRoom(view, plan);
+    bool keepEarlier = true;
+    return plan.Make(view, Wide(source).c_str(), Wide(destination).c_str()) && EnsureRoom(view, plan, keepEarlier);
 }
 
 void MeasureRoomCheck(const std::string& source, const std::string& destination, double install, int rounds) {

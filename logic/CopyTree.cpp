@@ -259,9 +259,10 @@ private:
             return ERROR_SUCCESS;
         }
         // A file another program holds without letting it go (a running
-        // program, an open document) cannot be replaced: asked about before
-        // anything is kept aside.
-        HANDLE probe = CreateFileW(destination, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        // program, an open document) cannot be replaced, nor could its
+        // second name go again: asked about before anything is kept aside.
+        HANDLE probe = CreateFileW(destination, DELETE | FILE_WRITE_DATA,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
                                    nullptr);
         if (probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) return ERROR_SHARING_VIOLATION;

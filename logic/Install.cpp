@@ -214,10 +214,11 @@ void RunInstall(InstallerView& view) {
     // far it has got shows from the walk on, in bytes once they are counted.
     view.StartProgress();
     CopyPlan plan;
-    bool copied = sourceKnown && plan.Make(view, program.text, destination) && EnsureRoom(view, plan);
+    bool keepEarlier = true;
+    bool copied = sourceKnown && plan.Make(view, program.text, destination) && EnsureRoom(view, plan, keepEarlier);
     if (copied) {
         ProgressMeter progress(view, plan.Bytes());
-        copied = CopyTree(view, plan, progress, true);
+        copied = CopyTree(view, plan, progress, keepEarlier);
     }
     view.EndProgress();
 

@@ -33,10 +33,13 @@ ULONGLONG Occupied(const wchar_t* path) {
 // fullest moment of the copy. A file is written beside the one it replaces
 // and takes its place only once whole, so while it is written both are
 // there: the moment of the most room is the end of some file's copy, before
-// the file it replaces goes.
+// the file it replaces goes. Where the earlier files are kept aside until
+// the install completes, none goes before the end: that moment is the end.
+// The installer's work folder and its list take a cluster each, and the list
+// a line for each file kept.
 class SpaceCount {
 public:
-    explicit SpaceCount(ULONGLONG cluster) : cluster_(cluster) {}
+    explicit SpaceCount(ULONGLONG cluster) : cluster_(cluster) { Take(2 * cluster_); }
 
     void Count(const CopyPlan& plan) {
         for (int index = 0; index < plan.Count(); ++index) {
@@ -50,7 +53,11 @@ public:
                 if (fits && !FolderExists(destination.text)) Take(cluster_);
             } else {
                 Take(Clusters(step.size));
-                if (fits) taken_ -= Clusters(Occupied(destination.text));
+                const DWORD earlier = fits ? GetFileAttributesW(destination.text) : INVALID_FILE_ATTRIBUTES;
+                if (earlier != INVALID_FILE_ATTRIBUTES && !(earlier & FILE_ATTRIBUTE_DIRECTORY)) {
+                    taken_ -= Clusters(Occupied(destination.text));
+                    list_ += kListLine;
+                }
             }
         }
     }
@@ -60,9 +67,19 @@ public:
 
     // The most the install takes beyond what the volume holds now, at least nothing.
     ULONGLONG Required() const { return static_cast<ULONGLONG>(peak_); }
+    // The same where it keeps the earlier files until it completes.
+    ULONGLONG RequiredKeeping() const {
+        const LONGLONG list = static_cast<LONGLONG>(list_) > static_cast<LONGLONG>(cluster_) ? Clusters(list_) - cluster_ : 0;
+        const ULONGLONG kept = static_cast<ULONGLONG>(added_ + list);
+        return kept > Required() ? kept : Required();
+    }
 
 private:
+    // The most a list's line takes: the path below the destination, in UTF-16, and its numbers.
+    static constexpr ULONGLONG kListLine = (260 + 24) * sizeof(wchar_t);
+
     void Take(LONGLONG bytes) {
+        added_ += bytes;
         taken_ += bytes;
         if (taken_ > peak_) peak_ = taken_;
     }
@@ -73,11 +90,14 @@ private:
     const ULONGLONG cluster_;
     LONGLONG taken_ = 0;  // what the steps counted so far take beyond what they replaced
     LONGLONG peak_ = 0;   // the most that has been at any moment
+    LONGLONG added_ = 0;  // all that the steps take, nothing given back
+    ULONGLONG list_ = 0;  // the list's lines, in bytes
 };
 
 }  // namespace
 
-bool EnsureRoom(InstallerView& view, const CopyPlan& plan) {
+bool EnsureRoom(InstallerView& view, const CopyPlan& plan, bool& keepEarlier) {
+    keepEarlier = true;
     const wchar_t* const destination = plan.Destination();
     for (;;) {
         ShortPath existing;
@@ -97,6 +117,8 @@ bool EnsureRoom(InstallerView& view, const CopyPlan& plan) {
         count.AddFolders(missing);
         count.Count(plan);
         if (!GetDiskFreeSpaceExW(existing.text, &available, nullptr, nullptr)) return true;
+        if (count.RequiredKeeping() <= available.QuadPart) return true;
+        keepEarlier = false;
         if (count.Required() <= available.QuadPart) return true;
         if (!AskRetryRoom(view, root, count.Required(), available.QuadPart)) return false;
     }

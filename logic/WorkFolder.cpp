@@ -8,6 +8,7 @@ namespace {
 
 const wchar_t kFolderName[] = L"~hdwork";
 const wchar_t kListName[] = L"list";
+const wchar_t kEmptyName[] = L"empty";
 // The list's first line: what tells a work folder of this installer's from
 // a folder that happens to have its name.
 const wchar_t kListHeader[] = L"\xFEFF" L"HD.EXE kept files\r\n";
@@ -72,10 +73,24 @@ bool PutBackFile(const wchar_t* kept, const wchar_t* target, DWORD attributes) {
     return back;
 }
 
-// Deletes `path`, which this installer made, read-only or not.
-void DeleteOwnFile(const wchar_t* path) {
-    ClearProtection(path);
-    DeleteFileW(path);  // result ignored: what cannot go stays, harmless
+// Deletes the name `name` in the work folder `folder`, read-only or not,
+// and nothing but the name: the file it names may live on under another
+// (Wine gives a second name to the file a link leads to, not to the link).
+// Windows deletes no read-only name, so an empty file of the installer's
+// own takes the name first; where Windows will not rename over a read-only
+// file either, it is a file of the installer's own, and loses its marks.
+void DeleteOwnFile(const wchar_t* folder, const wchar_t* name) {
+    LongPath path, empty;
+    if (!JoinLongPath(path, folder, name) || !JoinLongPath(empty, folder, kEmptyName)) return;
+    // results ignored: what cannot go stays, harmless.
+    if (DeleteFileW(path.text) || GetLastError() != ERROR_ACCESS_DENIED) return;
+    HANDLE file = CreateFileW(empty.text, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    if (!MoveFileExW(empty.text, path.text, MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileW(empty.text);
+        ClearProtection(path.text);
+    }
+    DeleteFileW(path.text);
 }
 
 bool StartsWith(const wchar_t* text, const wchar_t* prefix) {
@@ -106,7 +121,8 @@ bool IsDigits(const wchar_t* text) {
 
 // Whether `name` is one this installer gives the files of its work folder.
 bool IsOwnName(const wchar_t* name) {
-    return lstrcmpW(name, kListName) == 0 || ((name[0] == L't' || name[0] == L'k') && IsDigits(name + 1));
+    return lstrcmpW(name, kListName) == 0 || lstrcmpW(name, kEmptyName) == 0 ||
+           ((name[0] == L't' || name[0] == L'k') && IsDigits(name + 1));
 }
 
 // Deletes the files of the work folder `folder` that have its own names, then the folder.
@@ -117,10 +133,8 @@ void RemoveOwnFiles(const wchar_t* folder) {
     HANDLE search = FindFirstFileW(pattern.text, &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            LongPath path;
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsOwnName(found.cFileName) &&
-                JoinLongPath(path, folder, found.cFileName)) {
-                DeleteOwnFile(path.text);
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsOwnName(found.cFileName)) {
+                DeleteOwnFile(folder, found.cFileName);
             }
         } while (FindNextFileW(search, &found));
         FindClose(search);
@@ -212,8 +226,12 @@ DWORD WorkFolder::Keep(const wchar_t* target, const wchar_t* relative, DWORD att
     if (!WriteFile(list_, line, lstrlenW(line) * sizeof(wchar_t), &written, nullptr) || !FlushFileBuffers(list_)) {
         return GetLastError();
     }
-    if (CreateHardLinkW(path.text, target, nullptr)) return ERROR_SUCCESS;
-    // FAT has no second names: the file itself goes aside until the new one takes its name.
+    // A link found at the target's name would give its target a second name:
+    // the link itself goes aside, as a file does where the file system has no
+    // second names (FAT), until the new one takes its name.
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && CreateHardLinkW(path.text, target, nullptr)) {
+        return ERROR_SUCCESS;
+    }
     return MoveFileExW(target, path.text, 0) ? ERROR_SUCCESS : GetLastError();
 }
 
@@ -228,7 +246,17 @@ void WorkFolder::Remove() {
     if (list_ == INVALID_HANDLE_VALUE) return;
     CloseHandle(list_);
     list_ = INVALID_HANDLE_VALUE;
-    RemoveOwnFiles(folder_.text);
+    // By the names it gave, without listing the folder: Wine lists a folder
+    // by opening the current one first, the disc's, and a Cancel would wait
+    // out a read that a damaged sector holds. (A temporary file is gone once
+    // it took its name or failed.)
+    for (int kept = 0; kept < kept_; ++kept) {
+        wchar_t name[16];
+        wsprintfW(name, L"k%d", kept);
+        DeleteOwnFile(folder_.text, name);
+    }
+    DeleteOwnFile(folder_.text, kListName);
+    if (!RemoveDirectoryW(folder_.text)) RemoveOwnFiles(folder_.text);
 }
 
 namespace {

@@ -51,12 +51,12 @@ if ((${#missing[@]})); then
   # lists (-t CODENAME) resolves them, at the release's versions.
   apt=($SUDO apt-get -o Acquire::Retries=3)
   complete=1
-  "${apt[@]}" update -qq || complete=0
+  "${apt[@]}" update -qq --error-on=any || complete=0
   install=("${apt[@]}" install -y -qq --no-install-recommends)
   if ! "${install[@]}" "${missing[@]}" >/dev/null; then
     [ $complete = 0 ] || exit 1
     codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-    echo "setup: some package lists could not be fetched (a mirror in mid-sync); installing with $codename's own lists preferred"
+    echo "setup: some package lists could not be fetched (a mirror in mid-sync, or out of reach); installing with $codename's own lists preferred"
     "${install[@]}" -t "$codename" "${missing[@]}" >/dev/null
   fi
 fi

@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -64,7 +65,7 @@ struct Fault {
     const char* name;
     const char* switches;     // for fault_fs.py, "" for a sound medium
     const char* destination;  // typed into the field; "" for a fresh folder on C:
-    size_t wholeFiles;        // after Cancel: how many of the files the copy sees arrive, in copy order
+    size_t wholeFiles;        // before Cancel: how many of the files the copy sees arrive, in copy order
     const char* unseen;       // files the copy never sees (a path prefix), or ""
     Box box;
     const char* boxPath;      // the file or folder the box names, relative
@@ -75,6 +76,8 @@ struct Fault {
     bool watched = false;
     // The taskbar button looked at, through the stand-in for the taskbar list.
     bool taskbar = false;
+    // The box is answered while a read of the disc waits: Cancel must not wait for it.
+    bool answeredWhileTheDiscWaits = false;
 };
 
 const Fault kFaults[] = {
@@ -128,6 +131,9 @@ const Fault kFaults[] = {
     // Windows lets no one write a running program's file: a sharing violation.
     {"the earlier installation's program still runs", "", "", 7, "", Box::kCopy, "zel_or.exe", "zel_or.exe",
      Lift::kEndProgram, Room::kAsIs},
+    // The reader has gone on to the next file, which a damaged sector holds for 10 s.
+    {"the earlier program still runs while the disc retries a sector", "slow zz/after.txt 0 10", "", 7, "",
+     Box::kCopy, "zel_or.exe", "zel_or.exe", Lift::kEndProgram, Room::kAsIs, false, false, true},
     // Planted by anyone who could write there: the installer, with an
     // administrator's rights, writes nothing through it and leaves the
     // marks of what it finds there alone. The destination itself is a link
@@ -362,9 +368,10 @@ protected:
     }
 
     // A cluster for each folder an install into `destination` on an empty
-    // T: makes: each of its path and the medium's.
+    // T: makes: each of its path and the medium's, and the installer's work
+    // folder, whose list takes one more.
     static ULONGLONG FolderClustersOnT(const std::string& destination) {
-        return (std::count(destination.begin(), destination.end(), '\\') + kMediumFolders) * ClusterOfT();
+        return (std::count(destination.begin(), destination.end(), '\\') + kMediumFolders + 2) * ClusterOfT();
     }
 
     // A file an earlier installation left in `folder`; its contents.
@@ -440,7 +447,11 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
             taken = taken + added - ClustersOnT(destination + "\\" + file);
         }
         EXPECT_GT(most, required - used) << "no file's copy takes more than the whole install adds";
+        // Room to keep the earlier files aside too it has not: it goes ahead
+        // without. Its work folder and the folder's list take a cluster each.
+        most += 2 * ClusterOfT();
         const ULONGLONG room = most - (fault.room == Room::kJustEnoughBesideAnEarlierInstall ? 0 : ClusterOfT());
+        EXPECT_LT(room, required + 2 * ClusterOfT()) << "room to keep the earlier files";
         Request("size " + std::to_string(used + room));
         EXPECT_EQ(room, Available("T:\\")) << "T: is not sized as the row needs";
         return room == most ? "" : shown::NoRoom("T:\\", ByteSize(most), ByteSize(room));
@@ -468,8 +479,10 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     for (const std::string& file : kCopyOrder) {
         if (!*fault.unseen || !StartsWith(file, fault.unseen)) seen.push_back(file);
     }
-    Files copied = seen;
-    if (!completes) copied.resize(std::min(copied.size(), fault.wholeFiles));
+    // Cancelled, the install is undone; the log still shows what it had copied.
+    const Files copied = completes ? seen : Files{};
+    Files logged = seen;
+    if (!completes) logged.resize(std::min(logged.size(), fault.wholeFiles));
     Files expectedFiles = copied;
     std::string earlierContents;
     std::unique_ptr<StartedProcess> running;
@@ -484,12 +497,12 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     // Every file is there, the earlier one or the new one.
     const bool beside = fault.room == Room::kJustEnoughBesideAnEarlierInstall ||
                         fault.room == Room::kOneClusterShortBesideAnEarlierInstall;
-    std::map<std::string, std::string> earlierBefore;
-    if (beside) {
-        expectedFiles = kCopyOrder;
-        Snapshot(destination, {}, earlierBefore);
-    }
+    if (beside) expectedFiles = kCopyOrder;
     std::sort(expectedFiles.begin(), expectedFiles.end());
+    // Entry for entry, byte for byte, marks and times: what a Cancel must leave.
+    std::map<std::string, std::string> destinationBefore;
+    Snapshot(destination, {}, destinationBefore, true);
+    const bool existed = Exists(destination);
 
     std::string box;
     switch (fault.box) {
@@ -535,8 +548,26 @@ void FaultTest::Check(const Fault& fault, bool retry) {
 
     Files errors;
     std::string completion;
+    // From Cancel on, on a thread of its own (a look at the windows of a
+    // process that is ending waits until it has ended): when the dialog went,
+    // and whether the disc still waited then.
+    DWORD cancelled = 0, dialogGone = 0;
+    bool discWaitedThen = false;
+    std::thread watchEnd;
     const auto answer = [&](const std::string&) -> UINT {
         if (taskbar) statesAtBoxes.push_back(taskbar->States());
+        if (fault.answeredWhileTheDiscWaits) {
+            for (int i = 0; i < 250 && !Exists(switches + ".waiting"); ++i) Sleep(20);
+            EXPECT_TRUE(Exists(switches + ".waiting")) << "the disc did not wait while the box was up";
+        }
+        cancelled = GetTickCount();
+        if (!retry && fault.answeredWhileTheDiscWaits) {
+            watchEnd = std::thread([&, dialog = installer.dialog] {
+                for (int i = 0; i < 2000 && IsWindowVisible(dialog); ++i) Sleep(5);
+                dialogGone = GetTickCount();
+                discWaitedThen = Exists(switches + ".waiting");
+            });
+        }
         if (!retry) return IDCANCEL;
         switch (fault.lift) {
         case Lift::kNone:
@@ -563,8 +594,16 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     const auto meanwhile = [&] {
         if (fault.watched) watch.Look(installer.dialog, switches + ".waiting");
     };
-    ASSERT_TRUE(installer.WaitForEnd(kRunBoundMs, answer, errors, completion, meanwhile))
-        << "HD.EXE had not ended " << kRunBoundMs << " ms after \"Извлечь\"";
+    const bool ended = installer.WaitForEnd(kRunBoundMs, answer, errors, completion, meanwhile);
+    if (watchEnd.joinable()) watchEnd.join();
+    ASSERT_TRUE(ended) << "HD.EXE had not ended " << kRunBoundMs << " ms after \"Извлечь\"";
+    // Undone, and the dialog gone, while the read goes on: nothing waits for
+    // it. (The process itself ends once the read returns: Wine, as Windows,
+    // ends no thread inside a read of a drive.)
+    if (fault.answeredWhileTheDiscWaits && !retry) {
+        EXPECT_LE(dialogGone - cancelled, 3000u) << "ms from Cancel to the dialog's end";
+        EXPECT_TRUE(discWaitedThen) << "the read had ended before the dialog";
+    }
     if (fault.watched) {
         EXPECT_EQ(0, watch.unanswered) << "messages not answered within 1 s, of " << watch.looks;
         EXPECT_EQ(0, watch.hung) << "looks at which Windows counted the window as hung, of " << watch.looks;
@@ -605,14 +644,11 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     // Whole files only, byte for byte, and nothing short left behind; a
     // destination the install was refused for, not even created.
     EXPECT_EQ(expectedFiles, ListFiles(destination));
-    if (fault.box == Box::kRoom && !retry) {
-        if (beside) {
-            std::map<std::string, std::string> earlierAfter;
-            Snapshot(destination, {}, earlierAfter);
-            EXPECT_EQ(earlierBefore, earlierAfter) << "the earlier installation was changed";
-        } else {
-            EXPECT_FALSE(Exists(destination)) << destination << " was created";
-        }
+    if (!completes) {
+        std::map<std::string, std::string> destinationAfter;
+        Snapshot(destination, {}, destinationAfter, true);
+        EXPECT_EQ(destinationBefore, destinationAfter) << "the cancelled install was not undone";
+        EXPECT_EQ(existed, Exists(destination));
     }
     for (const std::string& file : copied) {
         EXPECT_TRUE(ReadFile(destination + "\\" + file) == ReadFile(medium + "\\" + file)) << file << " differs";
@@ -624,7 +660,7 @@ void FaultTest::Check(const Fault& fault, bool retry) {
 
     // Every file copied, logged once, however often it was retried.
     std::string log;
-    for (const std::string& file : copied) log += destination + "\\" + file + "\r\n";
+    for (const std::string& file : logged) log += destination + "\\" + file + "\r\n";
     EXPECT_EQ(log, ReadFile(records + "\\hook.log"));
 
     for (const char* root : {"C:", "T:"}) Snapshot(root, skipped, after);
@@ -665,12 +701,14 @@ TEST_F(FaultTest, EveryFaultIsAskedAboutAndEndsAsTheUserAnswers) {
 
 // Ended from Task Manager, or by a power cut, while a read of the disc
 // waits half-way through a file: whatever is under a file's own name is the
-// earlier file or the whole new one, and the next install into the same
-// folder completes and leaves nothing of the one that was ended.
+// earlier file or the whole new one, and the earlier file the new one
+// replaced is kept, listed, in the installer's work folder. The next install
+// into the same folder completes and leaves nothing of the one that was ended.
 TEST_F(FaultTest, AnInstallerEndedInTheMiddleOfAFileLeavesNoPartialFile) {
     const std::string destination = scene.scratch / "ZelOr";
     RemoveTree(destination);
     const std::string earlier = PutEarlier(destination, "data\\big.bin");
+    const std::string earlierA = PutEarlier(destination, "data\\a.txt");
     const std::string waiting = switches + ".waiting";
     DeleteFileW(Wide(scene.startRecord).c_str());
     Switch("row ended", "");
@@ -689,10 +727,13 @@ TEST_F(FaultTest, AnInstallerEndedInTheMiddleOfAFileLeavesNoPartialFile) {
     }
     Switch("row ended: the installer is gone", "");  // ends the wait
 
-    // What the user finds: the files copied before, the earlier one, and the
-    // temporary copy of the file that was being written.
-    EXPECT_EQ((Files{"data\\a.txt", "data\\b.txt", "data\\big.bin", "data\\~hdcopy.tmp"}), ListFiles(destination));
+    // What the user finds: the files copied before, the earlier one, and in
+    // the work folder the earlier data\a.txt, its list, and the temporary
+    // copy of the file that was being written.
+    EXPECT_EQ((Files{"data\\a.txt", "data\\b.txt", "data\\big.bin", "~hdwork\\k0", "~hdwork\\list", "~hdwork\\t2"}),
+              ListFiles(destination));
     EXPECT_TRUE(earlier == ReadFile(destination + "\\data\\big.bin")) << "the earlier data\\big.bin was changed";
+    EXPECT_TRUE(earlierA == ReadFile(destination + "\\~hdwork\\k0")) << "the earlier data\\a.txt was not kept";
     for (const char* file : {"data\\a.txt", "data\\b.txt"}) {
         EXPECT_TRUE(ReadFile(destination + "\\" + file) == ReadFile(medium + "\\" + file)) << file << " differs";
     }
