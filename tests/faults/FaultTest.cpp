@@ -5,6 +5,8 @@
 //       whose faults are switched on and healed through the file HD_FAULT_SWITCHES;
 //   T:  a small tmpfs, resized on request;
 //   R:  a read-only mount of HD_FAULT_EARLIER, made writable on request.
+//   F:  a local disk that records the operations that reach it in
+//       HD_FAULT_RECORDS\written.log (fault_fs.py --record).
 // Requests go through HD_FAULT_RECORDS\request, which run-faults.sh carries
 // out (mounting, and stopping the desktop shell, need the host). The hook library records, inside the
 // installer, the log's final text and every dialog shown
@@ -19,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -800,6 +803,96 @@ TEST_F(FaultTest, AHungExplorerHoldsTheInstallerUpFor15SecondsAtMost) {
         EXPECT_EQ("explorer.exe", BaseName(started[3])) << "the installer started it itself";
     }
     EXPECT_EQ(destination + "\\zel_or.exe", scene.ReadShortcut().target);
+}
+
+// What the record of F: (written.log) shows of each file installed into
+// F:\ZelOr, by its path below it: "flushed" once the temporary file it was
+// written as was fsynced, under either name (a new file may take its own
+// first); for one of `earlier`, what came before the rename over it too, in
+// order: "flushed kept replaced" when its flush and the earlier file's second
+// name both did.
+std::map<std::string, std::string> Durability(const std::string& log, const Files& earlier) {
+    const std::string root = "ZelOr/";
+    std::map<std::string, std::string> holds;  // a name -> the temporary file under it
+    std::map<std::string, std::string> story;  // a temporary file -> what happened to it
+    std::map<std::string, std::string> installed;  // a file -> its temporary file
+    std::set<std::string> kept;  // names the earlier file under which got a second name
+    for (const std::string& line : Lines(log)) {
+        Files op;
+        for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+            end = line.find('\t', start);
+            op.push_back(line.substr(start, end - start));
+        }
+        op.resize(3);
+        if (op[0] == "create" && StartsWith(op[1], root + "~hdwork/t")) holds[op[1]] = op[1];
+        if (op[0] == "link") kept.insert(op[1]);
+        if (holds.count(op[1]) == 0) continue;
+        const std::string temporary = holds[op[1]];
+        if (op[0] == "fsync" && story[temporary].find("flushed") == std::string::npos) story[temporary] += "flushed ";
+        if (op[0] != "rename") continue;
+        holds.erase(op[1]);
+        holds[op[2]] = temporary;
+        std::string file = op[2].substr(root.size());
+        std::replace(file.begin(), file.end(), '/', '\\');
+        if (Contains(earlier, file)) story[temporary] += kept.count(op[2]) ? "kept replaced " : "replaced ";
+        installed[file] = temporary;
+    }
+    std::map<std::string, std::string> shown;
+    for (const auto& [file, temporary] : installed) {
+        const std::string& happened = story[temporary];
+        shown[file] = happened.substr(0, happened.find_last_not_of(' ') + 1);
+    }
+    return shown;
+}
+
+size_t Flushes(const std::string& log) {
+    const Files lines = Lines(log);
+    return std::count_if(lines.begin(), lines.end(),
+                         [](const std::string& line) { return StartsWith(line, "fsync\t"); });
+}
+
+// "Complete" means on the disk: on F:, whose file system records what
+// reaches it, every file is fsynced before the completion box, one that
+// takes an earlier file's place before the rename over it and after that
+// file got the second name it would be put back from; no flush comes after
+// the box, and the install leaves its files and nothing of its own.
+TEST_F(FaultTest, EveryFileIsOnTheDiskBeforeItReplacesOneAndBeforeTheBox) {
+    if (!Exists("F:\\")) GTEST_SKIP() << "no recording disk at F: (run through run-faults.sh)";
+    const std::string destination = "F:\\ZelOr", log = records + "\\written.log";
+    const Files earlier = {"data\\a.txt", "zel_or.exe"};
+    RemoveTree(destination);
+    for (const std::string& file : earlier) PutEarlier(destination, file);
+    DeleteFileW(Wide(log).c_str());
+    DeleteFileW(Wide(scene.startRecord).c_str());
+    Switch("row recorded", "");
+    Job job;
+    Installer installer("X:\\", &job);
+    ASSERT_NE(nullptr, installer.dialog) << "the dialog did not appear within " << WindowTimeout() << " ms";
+    SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(destination).c_str()));
+    PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
+    HWND box = WaitForWindow(shown::kCompletionCaption, installer.Id(), kRunBoundMs);
+    ASSERT_NE(nullptr, box) << "no completion box";
+    const std::string atBox = ReadFile(log);
+    EXPECT_EQ(shown::kCompletion, MessageBoxText(box));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(1u, installer.ExitCode(kStartedProgramBoundMs));
+    EXPECT_EQ(kStartRecordLines, scene.WaitForStartRecord(kStartedProgramBoundMs).size()) << scene.ReadStartRecord();
+
+    std::map<std::string, std::string> expected;
+    for (const std::string& file : kCopyOrder) {
+        expected[file] = Contains(earlier, file) ? "flushed kept replaced" : "flushed";
+    }
+    EXPECT_EQ(expected, Durability(atBox, earlier)) << "what reached F: before the box:\n" << atBox;
+    const std::string atEnd = ReadFile(log);
+    EXPECT_EQ(Flushes(atBox), Flushes(atEnd)) << "flushed after the box:\n" << atEnd.substr(atBox.size());
+
+    Files all = kCopyOrder;
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(all, ListFiles(destination));
+    EXPECT_FALSE(Exists(destination + "\\~hdwork")) << "the work folder was left";
+    for (const std::string& file : kCopyOrder) {
+        EXPECT_TRUE(ReadFile(destination + "\\" + file) == ReadFile(medium + "\\" + file)) << file << " differs";
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 """A read-only FUSE passthrough of a folder, with faults switched on from a file.
 
     fault_fs.py [--pace LAYOUT STATS] BACKING MOUNTPOINT SWITCHES
+    fault_fs.py --record LOG BACKING MOUNTPOINT
 
 Serves BACKING at MOUNTPOINT as a disc would be: read-only, every file as it
 is. SWITCHES is a text file, read again before every operation, one fault a
@@ -30,6 +31,10 @@ whenever a file is closed.
 Names and attributes are then cached by the kernel, as a system caches a
 disc's folders, so that only reads reach the drive; faults switched on reach
 reads at once, lookups once the caches expire.
+
+With --record, BACKING is served read-write, as a local disk, and no fault is
+switched on; LOG gets a line, appended as it is served, for each operation a
+check of what reached the disk and in which order looks at (see RecordFs).
 """
 import errno
 import os
@@ -37,6 +42,19 @@ import sys
 import time
 
 import fusepy
+
+
+def attributes(st):
+    """What fusepy's getattr answers, from an os.stat_result."""
+    return {"st_mode": st.st_mode, "st_nlink": st.st_nlink, "st_uid": st.st_uid,
+            "st_gid": st.st_gid, "st_size": st.st_size, "st_atime": st.st_atime_ns,
+            "st_mtime": st.st_mtime_ns, "st_ctime": st.st_ctime_ns}
+
+
+def volume(st):
+    """What fusepy's statfs answers, from an os.statvfs_result."""
+    return {key: getattr(st, key) for key in ("f_bsize", "f_frsize", "f_blocks", "f_bfree",
+                                              "f_bavail", "f_files", "f_ffree", "f_namemax")}
 
 
 class FaultFs(fusepy.Operations):
@@ -106,10 +124,7 @@ class FaultFs(fusepy.Operations):
 
     def getattr(self, path, fh=None):
         self.check("getattr", path)
-        st = os.lstat(self.real(path))
-        return {"st_mode": st.st_mode, "st_nlink": st.st_nlink, "st_uid": st.st_uid,
-                "st_gid": st.st_gid, "st_size": st.st_size, "st_atime": st.st_atime_ns,
-                "st_mtime": st.st_mtime_ns, "st_ctime": st.st_ctime_ns}
+        return attributes(os.lstat(self.real(path)))
 
     def access(self, path, mode):
         self.check("access", path)
@@ -120,9 +135,7 @@ class FaultFs(fusepy.Operations):
 
     def statfs(self, path):
         self.check("statfs", path)
-        st = os.statvfs(self.real(path))
-        return {key: getattr(st, key) for key in ("f_bsize", "f_frsize", "f_blocks", "f_bfree",
-                                                  "f_bavail", "f_files", "f_ffree", "f_namemax")}
+        return volume(os.statvfs(self.real(path)))
 
     def opendir(self, path):
         self.check("opendir", path)
@@ -318,6 +331,83 @@ class PacedFs(FaultFs):
         os.replace(self.stats + ".new", self.stats)
 
 
+class RecordFs(fusepy.Operations):
+    """A read-write passthrough of `backing` that appends to `log`, in the
+    order served (one at a time), "OPERATION<TAB>PATH[<TAB>PATH]" for each
+    create, fsync (fdatasync too: Wine may ask for either), release, rename
+    OLD NEW, link EXISTING NEW, unlink, mkdir and rmdir that succeeded. Paths
+    are relative to the mount, with forward slashes; "-" for a file no longer
+    named. The log is opened for each line: a reader may delete it at any time."""
+    use_ns = True
+    RECORDED = {"create": 1, "fsync": 1, "release": 1, "rename": 2, "link": 2, "unlink": 1, "mkdir": 1,
+                "rmdir": 1}
+
+    def __init__(self, backing, log):
+        self.backing, self.log = backing, log
+
+    def __call__(self, op, *args):
+        result = super().__call__(op, *args)
+        if op in self.RECORDED:
+            paths = args[:self.RECORDED[op]][::-1 if op == "link" else 1]  # fusepy's link: new name first
+            with open(self.log, "a", encoding="utf-8", errors="surrogateescape") as f:
+                f.write("\t".join([op] + [p.lstrip("/") if p is not None else "-" for p in paths]) + "\n")
+        return result
+
+    def real(self, path):
+        return os.path.join(self.backing, path.lstrip("/"))
+
+    def getattr(self, path, fh=None):
+        return attributes(os.fstat(fh) if fh is not None else os.lstat(self.real(path)))
+
+    def statfs(self, path):
+        return volume(os.statvfs(self.real(path)))
+
+    def readdir(self, path, fh):
+        return [".", ".."] + os.listdir(self.real(path))
+
+    def chmod(self, path, mode):
+        os.chmod(self.real(path), mode)
+
+    def utimens(self, path, times=None):
+        os.utime(self.real(path), ns=times)
+
+    def truncate(self, path, length, fh=None):
+        os.truncate(fh if fh is not None else self.real(path), length)
+
+    def open(self, path, flags):
+        return os.open(self.real(path), flags)
+
+    def create(self, path, mode, fi=None):
+        return os.open(self.real(path), os.O_RDWR | os.O_CREAT, mode)
+
+    def read(self, path, size, offset, fh):
+        return os.pread(fh, size, offset)
+
+    def write(self, path, data, offset, fh):
+        return os.pwrite(fh, data, offset)
+
+    def fsync(self, path, datasync, fh):
+        os.fsync(fh)
+
+    def release(self, path, fh):
+        os.close(fh)
+
+    def rename(self, old, new):
+        os.rename(self.real(old), self.real(new))
+
+    def link(self, target, source):
+        os.link(self.real(source), self.real(target))
+
+    def unlink(self, path):
+        os.unlink(self.real(path))
+
+    def mkdir(self, path, mode):
+        os.mkdir(self.real(path), mode)
+
+    def rmdir(self, path):
+        os.rmdir(self.real(path))
+
+
 def serve_paced(args):
     if len(args) != 5:
         sys.exit(__doc__)
@@ -331,6 +421,16 @@ def serve_paced(args):
 def main():
     if sys.argv[1:2] == ["--pace"]:
         return serve_paced(sys.argv[2:])
+    if sys.argv[1:2] == ["--record"]:
+        if len(sys.argv) != 5:
+            sys.exit(__doc__)
+        log, backing, mountpoint = (os.path.abspath(arg) for arg in sys.argv[2:])
+        # hard_remove: a name removed while its file is open goes at once, as
+        # on a local disk, rather than to a hidden name of FUSE's own, which
+        # would show as a rename (the open file's attributes can then not be
+        # asked for; HD.EXE closes what it deletes first).
+        return fusepy.FUSE(RecordFs(backing, log), mountpoint, foreground=True, nothreads=True,
+                           hard_remove=True, fsname="recorddisk")
     if len(sys.argv) != 4:
         sys.exit(__doc__)
     backing, mountpoint, switches = sys.argv[1:]

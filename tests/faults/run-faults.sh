@@ -6,6 +6,8 @@
 #   X:  the medium: fault_fs.py serving state/medium, typed as a CD-ROM
 #   T:  a tmpfs, resized as the test asks
 #   R:  state/earlier mounted read-only, made writable as the test asks
+#   F:  a local disk that records what reaches it: fault_fs.py --record serving
+#       state/disk read-write, its operations in state/records/written.log
 # The test runs under Wine, which can neither mount nor make links: it writes
 # one request a time to state/records/request ("size BYTES" remounts T: with
 # that size, "writable" and "read-only" remount R:, "link<TAB>TARGET<TAB>LINK"
@@ -44,26 +46,37 @@ explorers() {
 cleanup() {
   [ -n "${server:-}" ] && kill "$server" 2>/dev/null
   explorers | xargs -r kill -CONT
-  for m in "$state/cd" "$state/full" "$state/readonly"; do
+  for m in "$state/cd" "$state/full" "$state/readonly" "$state/recorded"; do
     mountpoint -q "$m" && { umount "$m" 2>/dev/null || umount -l "$m"; }
   done
   [ -n "${fs:-}" ] && wait "$fs" 2>/dev/null
-  for drive in x: t: r:; do "$root/tools/wine-drive" $drive; done
+  [ -n "${recorder:-}" ] && wait "$recorder" 2>/dev/null
+  for drive in x: t: r: f:; do "$root/tools/wine-drive" $drive; done
 }
 trap cleanup EXIT
 cleanup
 rm -rf "$state"
-mkdir -p "$state"/{medium,cd,full,earlier,readonly,records}
+mkdir -p "$state"/{medium,cd,full,earlier,readonly,records,disk,recorded}
 : >"$state/switches"
 
+# Waits until fault_fs.py, process $1, has mounted $2; its errors are in $3.
+mounted() {
+  for _ in $(seq 1 200); do
+    mountpoint -q "$2" && return 0
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.05
+  done
+  cat "$3"
+  echo "hd_faults: fault_fs.py did not mount $2 within 10 s"
+  return 1
+}
 /usr/bin/python3 "$here/fault_fs.py" "$state/medium" "$state/cd" "$state/switches" 2>"$state/fault_fs.log" &
 fs=$!
-for _ in $(seq 1 200); do
-  mountpoint -q "$state/cd" && break
-  kill -0 $fs 2>/dev/null || break
-  sleep 0.05
-done
-mountpoint -q "$state/cd" || { cat "$state/fault_fs.log"; echo "hd_faults: fault_fs.py did not mount within 10 s"; exit 1; }
+mounted $fs "$state/cd" "$state/fault_fs.log" || exit 1
+/usr/bin/python3 "$here/fault_fs.py" --record "$state/records/written.log" "$state/disk" "$state/recorded" \
+  2>"$state/recorder.log" &
+recorder=$!
+mounted $recorder "$state/recorded" "$state/recorder.log" || exit 1
 mount -t tmpfs -o size=64k tmpfs "$state/full" || exit 1
 mount --bind "$state/earlier" "$state/readonly" && mount -o remount,bind,ro "$state/readonly" || exit 1
 
@@ -95,6 +108,7 @@ server=$!
 "$root/tools/wine-drive" x: "$state/cd" cdrom
 "$root/tools/wine-drive" t: "$state/full"
 "$root/tools/wine-drive" r: "$state/readonly"
+"$root/tools/wine-drive" f: "$state/recorded"
 
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 export HD_FAULT_MEDIUM=$(winpath "$state/medium") HD_FAULT_SWITCHES=$(winpath "$state/switches")
@@ -104,5 +118,6 @@ rc=$?
 if [ $rc != 0 ]; then
   echo "hd_faults: what fault_fs.py did:"
   sed 's/^/  /' "$state/fault_fs.log"
+  [ -s "$state/recorder.log" ] && { echo "hd_faults: what fault_fs.py --record said:"; sed 's/^/  /' "$state/recorder.log"; }
 fi
 exit $rc
