@@ -3,46 +3,48 @@
 Flusher::Flusher() { InitializeCriticalSection(&lock_); }
 
 bool Flusher::Start() {
-    if (wakes_ == nullptr) wakes_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (handed_ == nullptr) handed_ = CreateSemaphoreW(nullptr, 0, kCapacity + kThreads, nullptr);
     if (done_ == nullptr) done_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (thread_ == nullptr && wakes_ != nullptr && done_ != nullptr) {
-        thread_ = CreateThread(nullptr, 0, FlushThread, this, 0, nullptr);
+    while (running_ < kThreads && handed_ != nullptr && done_ != nullptr) {
+        HANDLE thread = CreateThread(nullptr, 0, FlushThread, this, 0, nullptr);
+        if (thread == nullptr) break;
+        threads_[running_++] = thread;
     }
-    return thread_ != nullptr;
+    return running_ > 0;
 }
 
 Flusher::~Flusher() {
-    if (thread_ != nullptr) {
+    if (running_ > 0) {
         EnterCriticalSection(&lock_);
         stopping_ = true;
         LeaveCriticalSection(&lock_);
-        SetEvent(wakes_);
+        ReleaseSemaphore(handed_, running_, nullptr);
         // A flush under way is the local disk's business and ends soon.
-        WaitForSingleObject(thread_, INFINITE);
-        CloseHandle(thread_);
+        WaitForMultipleObjects(running_, threads_, TRUE, INFINITE);
+        for (int i = 0; i < running_; ++i) CloseHandle(threads_[i]);
     }
-    for (int i = 0; i < count_; ++i) CloseHandle(items_[(first_ + i) % kCapacity].file);
+    for (long sequence = taken_; sequence < handedCount_; ++sequence) CloseHandle(At(sequence).file);
     if (done_ != nullptr) CloseHandle(done_);
-    if (wakes_ != nullptr) CloseHandle(wakes_);
+    if (handed_ != nullptr) CloseHandle(handed_);
     DeleteCriticalSection(&lock_);
 }
 
 void Flusher::Hand(HANDLE file, int id) {
     EnterCriticalSection(&lock_);
-    while (count_ == kCapacity) {
+    while (handedCount_ - retired_ == kCapacity) {
         LeaveCriticalSection(&lock_);
         WaitForSingleObject(done_, INFINITE);
         EnterCriticalSection(&lock_);
     }
-    items_[(first_ + count_++) % kCapacity] = {file, id};
+    At(handedCount_++) = {file, id, false};
     lastHanded_ = id;
     LeaveCriticalSection(&lock_);
-    SetEvent(wakes_);
+    ReleaseSemaphore(handed_, 1, nullptr);
 }
 
 void Flusher::WaitFor(int id) {
     EnterCriticalSection(&lock_);
-    while (lastDone_ < id && count_ > 0) {
+    while (lastDone_ < id && retired_ < handedCount_) {
         LeaveCriticalSection(&lock_);
         WaitForSingleObject(done_, INFINITE);
         EnterCriticalSection(&lock_);
@@ -51,7 +53,7 @@ void Flusher::WaitFor(int id) {
 }
 
 bool Flusher::WaitForAll() {
-    WaitFor(lastHanded_);  // set only by this thread
+    WaitFor(lastHanded_);
     EnterCriticalSection(&lock_);
     const bool failed = failed_;
     failed_ = false;
@@ -72,26 +74,24 @@ DWORD WINAPI Flusher::FlushThread(void* self) {
 }
 
 void Flusher::Flush() {
-    EnterCriticalSection(&lock_);
     for (;;) {
+        WaitForSingleObject(handed_, INFINITE);
+        EnterCriticalSection(&lock_);
         if (stopping_) break;
-        if (count_ == 0) {
-            LeaveCriticalSection(&lock_);
-            WaitForSingleObject(wakes_, INFINITE);
-            EnterCriticalSection(&lock_);
-            continue;
-        }
-        const Item item = items_[first_];
+        const long sequence = taken_++;
+        const HANDLE file = At(sequence).file;
         const bool flush = !abandoned_;
         LeaveCriticalSection(&lock_);
         DWORD error = ERROR_SUCCESS;
-        if (flush && !FlushFileBuffers(item.file)) error = GetLastError();
-        if (!CloseHandle(item.file) && error == ERROR_SUCCESS) error = GetLastError();
+        if (flush && !FlushFileBuffers(file)) error = GetLastError();
+        if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
         EnterCriticalSection(&lock_);
         if (error != ERROR_SUCCESS && flush) failed_ = true;
-        first_ = (first_ + 1) % kCapacity;
-        --count_;
-        lastDone_ = item.id;
+        At(sequence).done = true;
+        // Retired in the order handed over: a wait for a file is a wait for
+        // every file before it too.
+        while (retired_ < handedCount_ && At(retired_).done) lastDone_ = At(retired_++).id;
+        LeaveCriticalSection(&lock_);
         SetEvent(done_);
     }
     LeaveCriticalSection(&lock_);
