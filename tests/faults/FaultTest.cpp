@@ -145,7 +145,8 @@ const Fault kFaults[] = {
      Lift::kRemoveLink, Room::kDataLinkedElsewhere},
     // A file of the disc's name that is a link: replaced by the disc's file
     // (which it then holds), never written through nor unmarked (the file it
-    // points to, off the destination, stays as it was).
+    // points to, off the destination, stays as it was). A link at the name of
+    // the installer's work folder makes it take another name.
     {"a file at the destination is a link to a file elsewhere", "", "", 0, "", Box::kNone, "", "", Lift::kNone,
      Room::kFileLinkedElsewhere},
 };
@@ -413,6 +414,9 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
         Request("link\t" + UnixPath(elsewhere + "\\a.txt") + "\t" + UnixPath(destination) + "/data/a.txt");
         // Wine does not mark a link to a file as a reparse point; read through, it is there.
         EXPECT_EQ("not the disc's", ReadFile(destination + "\\data\\a.txt")) << "no link";
+        // And one at the name of the installer's work folder, to an empty folder elsewhere.
+        MakeFolders(elsewhere + "\\work");
+        Request("link\t" + UnixPath(elsewhere + "\\work") + "\t" + UnixPath(destination) + "/~hdwork");
         return "";
     }
     case Room::kDataLinkedElsewhere: {
@@ -620,6 +624,7 @@ void FaultTest::Check(const Fault& fault, bool retry) {
     Switch("row none", "");
     if (fault.lift == Lift::kMakeWritable) Request("read-only");
     if (fault.room == Room::kDataLinkedElsewhere) Request("unlink\t" + UnixPath(destination) + "/data");
+    if (fault.room == Room::kFileLinkedElsewhere) Request("unlink\t" + UnixPath(destination) + "/~hdwork");
 
     // One box for the fault, named and with the system's reason; lifted, the
     // fault brings none again.
