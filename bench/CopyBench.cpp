@@ -32,6 +32,7 @@ public:
     void SetDestinationReadOnly() override {}
     void DisableButton(int) override {}
     void ClearLog() override {}
+    void Thaw() override {}
     void ReadDestination(ShortPath& buffer) override { buffer.text[0] = L'\0'; }
     void ShowMessage(const wchar_t*, const wchar_t*) override {}
     void EndWithResult(int) override {}
