@@ -1,118 +1,176 @@
 #include "logic/Room.h"
 
-#include "logic/Failure.h"
-#include "logic/PathHelpers.h"
 #include "logic/CopyPlan.h"
+#include "logic/Failure.h"
+#include "logic/Footprint.h"
+#include "logic/HeapArray.h"
+#include "logic/PathHelpers.h"
+#include "logic/Volume.h"
 
 namespace {
 
+// The name the copy writes each file under in its folder before the file
+// takes its own (see CopyTree.cpp): one more name in every folder it writes
+// a file into, one at a time.
+const wchar_t kTemporaryName[] = L"~hdcopy.tmp";
+
 ULONGLONG FileSize(DWORD high, DWORD low) { return (static_cast<ULONGLONG>(high) << 32) | low; }
 
-// What the file at `path`, which the install replaces, takes on its volume:
-// a compressed or sparse file takes less than its length. Nothing for a
-// folder, or where there is no file. Only such a file is asked for what it
-// occupies; for any other that is its length, and the asking opens the file,
-// which costs a disc of thousands of files seconds.
-ULONGLONG Occupied(const wchar_t* path) {
+// Whether a file is at `path`, and in `occupied` what it takes on its
+// volume: a compressed or sparse file takes less than its length. Only such
+// a file is asked for what it occupies; for any other that is its length,
+// and the asking opens the file, which costs a disc of thousands of files
+// seconds.
+bool FileThere(const wchar_t* path, ULONGLONG& occupied) {
     WIN32_FILE_ATTRIBUTE_DATA found;
     if (!GetFileAttributesExW(path, GetFileExInfoStandard, &found) ||
         (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return 0;
+        return false;
     }
-    if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE))) {
-        return FileSize(found.nFileSizeHigh, found.nFileSizeLow);
-    }
+    occupied = FileSize(found.nFileSizeHigh, found.nFileSizeLow);
+    if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE))) return true;
     DWORD high = 0;
     const DWORD low = GetCompressedFileSizeW(path, &high);
     // INVALID_FILE_SIZE is also the low half of a valid size; the error tells.
-    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
-    return FileSize(high, low);
+    // A size that cannot be had counts as its length, the larger.
+    if (low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR) occupied = FileSize(high, low);
+    return true;
+}
+
+// The depth of a step's folder below the destination: 0 for "".
+int Depth(const wchar_t* within) {
+    if (*within == L'\0') return 0;
+    int depth = 1;
+    for (; *within != L'\0'; ++within) depth += *within == L'\\';
+    return depth;
 }
 
 // Adds up what the steps of a copy take on the destination's volume at the
-// fullest moment of the copy. A file is written beside the one it replaces
-// and takes its place only once whole, so while it is written both are
-// there: the moment of the most room is the end of some file's copy, before
-// the file it replaces goes.
+// fullest moment of the copy: each file's clusters and what its file system
+// spends on it besides (see Footprint), and the entries each new name adds
+// to its folder, which grows by whole clusters. A file is written beside the
+// one it replaces and takes its place only once whole, so while it is written
+// both are there: the moment of the most room is the end of some file's
+// copy, before the file it replaces goes.
 class SpaceCount {
 public:
-    explicit SpaceCount(ULONGLONG cluster) : cluster_(cluster) {}
+    explicit SpaceCount(const Volume& volume) : footprint_(volume) {}
 
-    void Count(const CopyPlan& plan) {
+    // False when the count cannot be held (it is then not made).
+    bool Count(const Volume& volume, const CopyPlan& plan) {
+        if (!MakeDestination(volume, plan.Destination())) return false;
         for (int index = 0; index < plan.Count(); ++index) {
             const CopyPlan::Step step = plan.At(index);
+            // The plan lists each folder's steps after the folder's own, depth first.
+            const int depth = Depth(step.within);
+            if (depth >= folders_.Count()) return false;
+            folders_.Shrink(depth + 1);
             ShortPath destination;
             const bool fits = plan.DestinationPath(step, destination);
             if (step.folder) {
-                // On FAT32 and exFAT every folder takes a cluster at least
-                // (128 KB on a large exFAT stick); NTFS keeps a small one in
-                // its file table, so this errs on the safe side there.
-                if (fits && !FolderExists(destination.text)) Take(cluster_);
+                Folder folder = {0, 0, false};
+                if (!fits || !FolderExists(destination.text)) {
+                    Name(folders_[depth], step.name);
+                    folder = Made();
+                }
+                if (!folders_.Append(&folder, 1)) return false;
+                continue;
+            }
+            Folder& folder = folders_[depth];
+            if (!folder.written) Name(folder, kTemporaryName);
+            folder.written = true;
+            Take(footprint_.File(step.size, step.name));
+            ULONGLONG occupied = 0;
+            if (fits && FileThere(destination.text, occupied)) {
+                taken_ -= Replaced(occupied, step.name);
             } else {
-                Take(Clusters(step.size));
-                if (fits) taken_ -= Clusters(Occupied(destination.text));
+                Name(folder, step.name);
             }
         }
+        return true;
     }
-    // Folders the install makes above the tree, for a destination below a
-    // folder that is not there yet.
-    void AddFolders(int count) { Take(count * cluster_); }
 
     // The most the install takes beyond what the volume holds now, at least nothing.
     ULONGLONG Required() const { return static_cast<ULONGLONG>(peak_); }
 
 private:
-    void Take(LONGLONG bytes) {
-        taken_ += bytes;
+    // A folder the copy writes into: the bytes of the entries it adds there,
+    // and the clusters counted for them.
+    struct Folder {
+        ULONGLONG entries;
+        ULONGLONG counted;
+        bool written;  // a file is written into it: the temporary name is counted
+    };
+
+    // The credit for a file the install replaces, once its new copy is in
+    // place: what it occupies, as its file system keeps it.
+    LONGLONG Replaced(ULONGLONG occupied, const wchar_t* name) const {
+        return static_cast<LONGLONG>(footprint_.File(occupied, name));
+    }
+
+    // The destination, and the folders the install makes above it when it
+    // lies below a folder that is not there yet: from the folder that is
+    // there down, each a new name in the one above it.
+    bool MakeDestination(const Volume& volume, const wchar_t* destination) {
+        ShortPath below;
+        const wchar_t* rest = destination + lstrlenW(volume.existing.text);
+        if (*rest == L'\\') ++rest;
+        if (!CopyPath(below, rest)) return false;
+        Folder folder = {0, 0, false};
+        for (wchar_t* name = below.text; *name != L'\0';) {
+            wchar_t* end = name;
+            while (*end != L'\0' && *end != L'\\') ++end;
+            const bool last = *end == L'\0';
+            *end = L'\0';
+            Name(folder, name);
+            folder = Made();
+            name = last ? end : end + 1;
+        }
+        return folders_.Append(&folder, 1);
+    }
+
+    // A folder made anew: its record, and a cluster at least, for the entries it starts with.
+    Folder Made() {
+        Take(footprint_.FolderRecord());
+        Folder folder = {footprint_.FolderStart(), footprint_.Clusters(footprint_.FolderStart()), false};
+        if (folder.counted < footprint_.Cluster()) folder.counted = footprint_.Cluster();
+        Take(folder.counted);
+        return folder;
+    }
+
+    // A new name in `folder`: the clusters its entries need beyond those counted.
+    void Name(Folder& folder, const wchar_t* name) {
+        folder.entries += footprint_.Entries(name);
+        const ULONGLONG needed = footprint_.Clusters(folder.entries);
+        if (needed <= folder.counted) return;
+        Take(needed - folder.counted);
+        folder.counted = needed;
+    }
+
+    void Take(ULONGLONG bytes) {
+        taken_ += static_cast<LONGLONG>(bytes);
         if (taken_ > peak_) peak_ = taken_;
     }
-    LONGLONG Clusters(ULONGLONG size) const {
-        return static_cast<LONGLONG>((size + cluster_ - 1) / cluster_ * cluster_);
-    }
 
-    const ULONGLONG cluster_;
-    LONGLONG taken_ = 0;  // what the steps counted so far take beyond what they replaced
-    LONGLONG peak_ = 0;   // the most that has been at any moment
+    const Footprint footprint_;
+    HeapArray<Folder> folders_;  // the destination, then each folder down to the current step's
+    LONGLONG taken_ = 0;         // what the steps counted so far take beyond what they replaced
+    LONGLONG peak_ = 0;          // the most that has been at any moment
 };
-
-// The nearest folder of `path` that exists: the path itself or the closest of
-// its parents, a drive root with its backslash, and in `missing` how many
-// folders are missing below it. False when there is none.
-bool NearestExistingFolder(const wchar_t* path, ShortPath& folder, int& missing) {
-    if (!CopyPath(folder, path)) return false;
-    for (missing = 0;; ++missing) {
-        if (FolderExists(folder.text)) return true;
-        wchar_t* separator = FindLastChar(folder.text, L'\\');
-        // Nothing above a drive root, a \\server\share or a relative name.
-        if (separator == nullptr || separator[1] == L'\0' || separator <= folder.text + 1) return false;
-        // "C:\ZelOr" goes on at "C:\", not at "C:", which names the current folder of C:.
-        separator[separator > folder.text && separator[-1] == L':' ? 1 : 0] = L'\0';
-    }
-}
 
 }  // namespace
 
 bool EnsureRoom(InstallerView& view, const CopyPlan& plan) {
-    const wchar_t* const destination = plan.Destination();
     for (;;) {
-        ShortPath existing;
-        int missing = 0;
-        wchar_t root[MAX_PATH];
-        DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+        Volume volume;
         ULARGE_INTEGER available;
         // results examined only for success: a volume that cannot be asked is
         // not measured, and the copy reports what is wrong with it.
-        if (!NearestExistingFolder(destination, existing, missing) ||
-            !GetVolumePathNameW(existing.text, root, MAX_PATH) ||
-            !GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters) ||
-            sectorsPerCluster == 0 || bytesPerSector == 0) {
-            return true;
-        }
-        SpaceCount count(static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector);
-        count.AddFolders(missing);
-        count.Count(plan);
-        if (!GetDiskFreeSpaceExW(existing.text, &available, nullptr, nullptr)) return true;
+        if (!DescribeVolume(plan.Destination(), volume)) return true;
+        SpaceCount count(volume);
+        if (!count.Count(volume, plan)) return true;
+        if (!GetDiskFreeSpaceExW(volume.existing.text, &available, nullptr, nullptr)) return true;
         if (count.Required() <= available.QuadPart) return true;
-        if (!AskRetryRoom(view, root, count.Required(), available.QuadPart)) return false;
+        if (!AskRetryRoom(view, volume.root, count.Required(), available.QuadPart)) return false;
     }
 }
