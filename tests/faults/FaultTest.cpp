@@ -374,6 +374,8 @@ protected:
         if (!GetFileAttributesExW(Wide(file).c_str(), GetFileExInfoStandard, &data)) return 0;
         return (data.nFileSizeLow + cluster - 1) / cluster * cluster;
     }
+    // `bytes` rounded up to T:'s clusters.
+    static ULONGLONG ClustersOnT(ULONGLONG bytes) { return (bytes + ClusterOfT() - 1) / ClusterOfT() * ClusterOfT(); }
     // What the files `files` below `root` take on T:.
     static ULONGLONG ClustersOnT(const Files& files, const std::string& root) {
         ULONGLONG sum = 0;
@@ -381,10 +383,19 @@ protected:
         return sum;
     }
 
-    // A cluster for each folder an install into `destination` on an empty
-    // T: makes: each of its path and the medium's.
-    static ULONGLONG FolderClustersOnT(const std::string& destination) {
-        return (std::count(destination.begin(), destination.end(), '\\') + kMediumFolders) * ClusterOfT();
+    // Wine calls T:, a tmpfs, NTFS and tells no size of its file records:
+    // the install counts 1 KB for each file and folder it makes, and no file
+    // inside its record.
+    static constexpr ULONGLONG kRecordOnT = 1024;
+    // What an install of `files` into `destination` on an empty T: takes
+    // beside their clusters: a record for each file; for each folder it
+    // makes (each of the destination's path and the medium's) a record and
+    // a cluster, which holds the entries of the few names in it; a cluster
+    // for the first one's name in T:\, a folder that is there.
+    static ULONGLONG BesideTheDataOnT(const std::string& destination, size_t files = kCopyOrder.size(),
+                                      int mediumFolders = kMediumFolders) {
+        const ULONGLONG folders = std::count(destination.begin(), destination.end(), '\\') + mediumFolders;
+        return files * kRecordOnT + folders * (ClusterOfT() + kRecordOnT) + ClusterOfT();
     }
 
     // A file an earlier installation left in `folder`; its contents.
@@ -440,7 +451,8 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
         Request("size 64k");
         break;
     case Room::kOneClusterShort:
-        Request("size " + std::to_string(required + FolderClustersOnT(destination) - ClusterOfT()));
+        // A tmpfs has whole pages, its clusters.
+        Request("size " + std::to_string(ClustersOnT(required + BesideTheDataOnT(destination)) - ClusterOfT()));
         break;
     case Room::kJustEnoughBesideAnEarlierInstall:
     case Room::kOneClusterShortBesideAnEarlierInstall: {
@@ -453,20 +465,28 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
         // A new file is written beside the one it replaces, which goes only
         // once the new one is whole: the install takes most at the end of
         // some file's copy. What it holds now and that: nothing to spare.
+        // Each file with its record; each folder written into, which is there
+        // already, a cluster for the temporary name's entry, at its first file.
         ULONGLONG taken = 0, most = 0;
+        Files written;
         for (const std::string& file : kCopyOrder) {
-            const ULONGLONG added = ClustersOnT(medium + "\\" + file);
+            const std::string folder = file.substr(0, file.rfind('\\') + 1);
+            if (!Contains(written, folder)) taken += ClusterOfT();
+            if (!Contains(written, folder)) written.push_back(folder);
+            const ULONGLONG added = ClustersOnT(medium + "\\" + file) + kRecordOnT;
             most = std::max(most, taken + added);
-            taken = taken + added - ClustersOnT(destination + "\\" + file);
+            taken = taken + added - ClustersOnT(destination + "\\" + file) - kRecordOnT;
         }
         EXPECT_GT(most, required - used) << "no file's copy takes more than the whole install adds";
-        const ULONGLONG room = most - (fault.room == Room::kJustEnoughBesideAnEarlierInstall ? 0 : ClusterOfT());
+        // The least a tmpfs of whole pages has beyond it, or a cluster less.
+        const bool enough = fault.room == Room::kJustEnoughBesideAnEarlierInstall;
+        const ULONGLONG room = ClustersOnT(most) - (enough ? 0 : ClusterOfT());
         Request("size " + std::to_string(used + room));
         EXPECT_EQ(room, Available("T:\\")) << "T: is not sized as the row needs";
-        return room == most ? "" : shown::NoRoom("T:\\", ByteSize(most), ByteSize(room));
+        return enough ? "" : shown::NoRoom("T:\\", ByteSize(most), ByteSize(room));
     }
     }
-    return shown::NoRoom("T:\\", ByteSize(required + FolderClustersOnT(destination)), ByteSize(Available("T:\\")));
+    return shown::NoRoom("T:\\", ByteSize(required + BesideTheDataOnT(destination)), ByteSize(Available("T:\\")));
 }
 
 void FaultTest::Check(const Fault& fault, bool retry) {
@@ -779,6 +799,98 @@ TEST_F(FaultTest, AHungExplorerHoldsTheInstallerUpFor15SecondsAtMost) {
         EXPECT_EQ("explorer.exe", BaseName(started[3])) << "the installer started it itself";
     }
     EXPECT_EQ(destination + "\\zel_or.exe", scene.ReadShortcut().target);
+}
+
+// A file larger than FAT32 holds (4 GiB less a byte), on a USB stick say,
+// is refused before anything is written, naming the file and the limit,
+// with the dialog given back for another destination: the field editable,
+// the buttons enabled, the information text in the log again.
+TEST_F(FaultTest, AFileLargerThanTheFatDestinationHoldsIsRefusedAndTheDialogGivenBack) {
+    wchar_t fileSystem[32] = L"";
+    ASSERT_TRUE(GetVolumeInformationW(L"F:\\", nullptr, 0, nullptr, nullptr, nullptr, fileSystem, 32))
+        << "no FAT drive at F: (run-faults.sh maps it)";
+    ASSERT_EQ("FAT32", Narrow(fileSystem));
+    // Sparse: only its length is 4 GiB.
+    const std::string huge = medium + "\\data\\huge.bin";
+    HANDLE file = CreateFileW(Wide(huge).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file) << GetLastError();
+    LARGE_INTEGER length;
+    length.QuadPart = 1ll << 32;
+    EXPECT_TRUE(SetFilePointerEx(file, length, nullptr, FILE_BEGIN) && SetEndOfFile(file)) << GetLastError();
+    CloseHandle(file);
+
+    // fusefat shows the volume's label as a file.
+    const Files onF = ListFiles("F:\\");
+    Switch("row a file over FAT32's limit", "");
+    Job job;
+    Installer installer("X:\\", &job);
+    ASSERT_NE(nullptr, installer.dialog) << "the dialog did not appear within " << WindowTimeout() << " ms";
+    SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"F:\\ZelOr"));
+    PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
+    HWND box = WaitForInstallerBox(installer.Id(), installer.dialog, kRunBoundMs);
+    ASSERT_NE(nullptr, box) << "no box";
+    EXPECT_EQ(shown::FileTooLarge("X:\\data\\huge.bin", "FAT32", "F:\\"), MessageBoxText(box));
+    for (int id : {IDOK, IDCANCEL, 1001}) EXPECT_TRUE(IsWindowEnabled(installer.Control(id))) << id;
+    EXPECT_FALSE(GetWindowLongW(installer.Control(1000), GWL_STYLE) & ES_READONLY);
+    EXPECT_EQ(shown::kInformation, TextOf(installer.Control(1003)));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 500 && IsWindow(box); ++i) Sleep(10);
+    EXPECT_EQ(onF, ListFiles("F:\\")) << "written to F:";
+    SendMessageW(installer.Control(IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_EQ(2u, installer.ExitCode());
+    DeleteFileW(Wide(huge).c_str());
+}
+
+// A medium of many small files. Beside each one's clusters the install
+// counts what the file system spends on it (on T:, as Wine tells it: a
+// record of 1 KB, and the entries of its name in its folder's index):
+// with a cluster less than that, the room box comes before anything is
+// written; with that much, the install completes.
+TEST_F(FaultTest, ManySmallFilesAreCountedWithWhatEachTakesBesideItsData) {
+    const int files = 300;
+    RemoveTree(medium);
+    MakeFolders(medium);
+    CopyOneFile(OwnFolder() + "\\HD.EXE", medium + "\\HD.EXE");
+    CopyOneFile(StartRecorderProgram(), medium + "\\zel_or.exe");
+    ULONGLONG clusters = ClustersOnT(medium + "\\zel_or.exe");
+    for (int i = 0; i < files; ++i) {
+        const std::string name = medium + "\\many\\" + std::to_string(1000 + i) + ".txt";
+        WriteFile(name, std::string(1 + 10 * i, 'm'));
+        clusters += ClustersOnT(name);
+    }
+    const std::string destination = "T:\\ZelOr";
+    // In "many", each name (8 units) and the temporary one (11) take an
+    // index entry of 16 + 66 bytes and the name, 8-aligned, 104 bytes, and
+    // one of 112 for the 8.3 name, twice over; the folder's first cluster
+    // is counted with the folder.
+    const ULONGLONG index = ClustersOnT((files + 1) * 2 * (104 + 112)) - ClusterOfT();
+    const ULONGLONG required = clusters + BesideTheDataOnT(destination, files + 1, 1) + index;
+    for (const ULONGLONG less : {ClusterOfT(), ULONGLONG{0}}) {
+        RemoveTree(destination);
+        DeleteFileW(Wide(scene.startRecord).c_str());
+        Request("size " + std::to_string(ClustersOnT(required) - less));
+        Switch("row many small files", "");
+        Job job;
+        HookedInstaller installer(job);
+        ASSERT_NE(nullptr, installer.dialog) << "the dialog did not appear within " << WindowTimeout() << " ms";
+        SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(destination).c_str()));
+        PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
+        Files errors;
+        std::string completion;
+        ASSERT_TRUE(installer.WaitForEnd(kRunBoundMs, [](const std::string&) { return IDCANCEL; }, errors, completion));
+        EXPECT_EQ(1u, installer.ExitCode());
+        EXPECT_EQ(job.WaitUntilEmpty(kStartedProgramBoundMs), "");
+        if (less != 0) {
+            EXPECT_EQ(Files{shown::NoRoom("T:\\", ByteSize(required), ByteSize(Available("T:\\")))}, errors);
+            EXPECT_FALSE(Exists(destination)) << "written before the box";
+        } else {
+            EXPECT_EQ(Files{}, errors);
+            EXPECT_EQ(shown::kCompletion, completion);
+            EXPECT_EQ(static_cast<size_t>(files + 1), ListFiles(destination).size());
+        }
+    }
+    RemoveTree(destination);
+    Request("size 4m");
 }
 
 }  // namespace

@@ -6,6 +6,10 @@
 #   X:  the medium: fault_fs.py serving state/medium, typed as a CD-ROM
 #   T:  a tmpfs, resized as the test asks
 #   R:  state/earlier mounted read-only, made writable as the test asks
+#   F:  a FAT32 image made by mkfs.vfat, mounted by fusefat. Wine takes a
+#       drive's file system from the image its device link (f::) names, when
+#       its server starts; the link then goes, or Wine would ask about the
+#       image's own drive instead (it opens the device first).
 # The test runs under Wine, which can neither mount nor make links: it writes
 # one request a time to state/records/request ("size BYTES" remounts T: with
 # that size, "writable" and "read-only" remount R:, "link<TAB>TARGET<TAB>LINK"
@@ -30,6 +34,10 @@ not_run() {
   exit 77
 }
 why=$("$root/tools/fuse-ready" "the faults need mounts") || not_run "$why"
+export PATH=$PATH:/usr/sbin
+for tool in mkfs.vfat fusefat; do
+  command -v $tool >/dev/null || not_run "no $tool (tools/setup-machine.sh installs it)"
+done
 
 # The prefix's Explorer processes: the desktop shell that the test makes hang.
 explorers() {
@@ -44,16 +52,17 @@ explorers() {
 cleanup() {
   [ -n "${server:-}" ] && kill "$server" 2>/dev/null
   explorers | xargs -r kill -CONT
-  for m in "$state/cd" "$state/full" "$state/readonly"; do
+  for m in "$state/cd" "$state/full" "$state/readonly" "$state/fat"; do
     mountpoint -q "$m" && { umount "$m" 2>/dev/null || umount -l "$m"; }
   done
   [ -n "${fs:-}" ] && wait "$fs" 2>/dev/null
-  for drive in x: t: r:; do "$root/tools/wine-drive" $drive; done
+  for drive in x: t: r: f:; do "$root/tools/wine-drive" $drive; done
+  rm -f "$WINEPREFIX/dosdevices/f::"
 }
 trap cleanup EXIT
 cleanup
 rm -rf "$state"
-mkdir -p "$state"/{medium,cd,full,earlier,readonly,records}
+mkdir -p "$state"/{medium,cd,full,earlier,readonly,records,fat}
 : >"$state/switches"
 
 /usr/bin/python3 "$here/fault_fs.py" "$state/medium" "$state/cd" "$state/switches" 2>"$state/fault_fs.log" &
@@ -66,6 +75,8 @@ done
 mountpoint -q "$state/cd" || { cat "$state/fault_fs.log"; echo "hd_faults: fault_fs.py did not mount within 10 s"; exit 1; }
 mount -t tmpfs -o size=64k tmpfs "$state/full" || exit 1
 mount --bind "$state/earlier" "$state/readonly" && mount -o remount,bind,ro "$state/readonly" || exit 1
+truncate -s 40M "$state/fat.img" && mkfs.vfat -F 32 -n HDFAT "$state/fat.img" >/dev/null || exit 1
+fusefat -o rw+ "$state/fat.img" "$state/fat" >"$state/fusefat.log" 2>&1 || { cat "$state/fusefat.log"; exit 1; }
 
 serve_requests() {
   local request=$state/records/request verb rest target link
@@ -95,6 +106,11 @@ server=$!
 "$root/tools/wine-drive" x: "$state/cd" cdrom
 "$root/tools/wine-drive" t: "$state/full"
 "$root/tools/wine-drive" r: "$state/readonly"
+"$root/tools/wine-drive" f: "$state/fat"
+ln -sfn "$state/fat.img" "$WINEPREFIX/dosdevices/f::"
+"$root/tools/wine-server" stop
+"$root/tools/wine-server" start
+rm "$WINEPREFIX/dosdevices/f::"
 
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 export HD_FAULT_MEDIUM=$(winpath "$state/medium") HD_FAULT_SWITCHES=$(winpath "$state/switches")
