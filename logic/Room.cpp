@@ -54,11 +54,11 @@ int Depth(const wchar_t* within) {
 // copy, before the file it replaces goes.
 class SpaceCount {
 public:
-    explicit SpaceCount(const Volume& volume) : footprint_(volume) {}
+    explicit SpaceCount(const Volume& volume) : volume_(volume), footprint_(volume) {}
 
     // False when the count cannot be held (it is then not made).
-    bool Count(const Volume& volume, const CopyPlan& plan) {
-        if (!MakeDestination(volume, plan.Destination())) return false;
+    bool Count(const CopyPlan& plan) {
+        if (!MakeDestination(plan.Destination())) return false;
         for (int index = 0; index < plan.Count(); ++index) {
             const CopyPlan::Step step = plan.At(index);
             // The plan lists each folder's steps after the folder's own, depth first.
@@ -111,9 +111,9 @@ private:
     // The destination, and the folders the install makes above it when it
     // lies below a folder that is not there yet: from the folder that is
     // there down, each a new name in the one above it.
-    bool MakeDestination(const Volume& volume, const wchar_t* destination) {
+    bool MakeDestination(const wchar_t* destination) {
         ShortPath below;
-        const wchar_t* rest = destination + lstrlenW(volume.existing.text);
+        const wchar_t* rest = destination + lstrlenW(volume_.existing.text);
         if (*rest == L'\\') ++rest;
         if (!CopyPath(below, rest)) return false;
         Folder folder = {0, 0, false};
@@ -152,6 +152,7 @@ private:
         if (taken_ > peak_) peak_ = taken_;
     }
 
+    const Volume& volume_;
     const Footprint footprint_;
     HeapArray<Folder> folders_;  // the destination, then each folder down to the current step's
     LONGLONG taken_ = 0;         // what the steps counted so far take beyond what they replaced
@@ -168,7 +169,7 @@ bool EnsureRoom(InstallerView& view, const CopyPlan& plan) {
         // not measured, and the copy reports what is wrong with it.
         if (!DescribeVolume(plan.Destination(), volume)) return true;
         SpaceCount count(volume);
-        if (!count.Count(volume, plan)) return true;
+        if (!count.Count(plan)) return true;
         if (!GetDiskFreeSpaceExW(volume.existing.text, &available, nullptr, nullptr)) return true;
         if (count.Required() <= available.QuadPart) return true;
         if (!AskRetryRoom(view, volume.root, count.Required(), available.QuadPart)) return false;

@@ -12,7 +12,6 @@
 #include "logic/CopyTree.h"
 #include "logic/ProgressMeter.h"
 #include "support/DialogHarness.h"
-#include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/GuardedPath.h"
 
@@ -365,30 +364,6 @@ TEST_F(InstallerViewTest, FreezingTouchesOnlyTheNamedControls) {
         view.SetDestinationReadOnly();
         EXPECT_TRUE(GetWindowLongW(field, GWL_STYLE) & ES_READONLY);
         EXPECT_TRUE(IsWindowEnabled(field));  // still selectable, only not editable
-    });
-}
-
-// After a refusal that came once the dialog was frozen and its log cleared
-// (the walk of the medium), from the install's thread: the dialog as it was
-// before "Извлечь", the destination in hand, selected for typing over.
-TEST_F(InstallerViewTest, ThawGivesTheFrozenDialogBackAsItWas) {
-    OnLiveDialog([](InstallerDialog& view, HWND dialog) {
-        OnAnotherThread([&] {
-            view.SetDestinationReadOnly();
-            for (int id : {IDOK, IDCANCEL, 1001}) view.DisableButton(id);
-            view.ClearLog();
-            view.AppendLogText(L"a line not yet handed over");
-            view.Thaw();
-        });
-        HWND field = GetDlgItem(dialog, 1000);
-        EXPECT_FALSE(GetWindowLongW(field, GWL_STYLE) & ES_READONLY);
-        for (int id : {IDOK, IDCANCEL, 1001}) EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, id))) << id;
-        EXPECT_EQ(shown::kInformation, TextOf(GetDlgItem(dialog, 1003)));
-        EXPECT_EQ(field, GetFocus());
-        DWORD start = 1, end = 0;
-        SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-        EXPECT_EQ(0u, start);
-        EXPECT_EQ(static_cast<DWORD>(GetWindowTextLengthW(field)), end);
     });
 }
 
