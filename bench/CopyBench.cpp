@@ -17,6 +17,7 @@
 #include "logic/CopyPlan.h"
 #include "logic/CopyTree.h"
 #include "logic/InstallerView.h"
+#include "logic/PlanLimits.h"
 #include "logic/ProgressMeter.h"
 #include "logic/Room.h"
 #include "support/DialogTexts.h"
@@ -32,6 +33,7 @@ public:
     void SetDestinationReadOnly() override {}
     void DisableButton(int) override {}
     void ClearLog() override {}
+    void Thaw() override {}
     void ReadDestination(ShortPath& buffer) override { buffer.text[0] = L'\0'; }
     void ShowMessage(const wchar_t*, const wchar_t*) override {}
     void EndWithResult(int) override {}
@@ -253,14 +255,17 @@ double MeasureInstaller(const char* name, const std::string& installer, const st
     return m[0];
 }
 
-// The installer's walk of the source and room check before its copy, into
+// The installer's walk of the source, its check of the plan against the
+// destination's limits and its room check before its copy, into
 // a destination that does not exist yet and into one that holds the whole
 // tree (a reinstall: one more look for each file), against the whole install;
 // in a process that shows a window.
 bool PlanAndCount(InstallerView& view, const std::string& source, const std::string& destination) {
     CopyPlan plan;
     bool keepEarlier = true;
-    return plan.Make(view, Wide(source).c_str(), Wide(destination).c_str()) && EnsureRoom(view, plan, keepEarlier);
+    wchar_t refusal[1536];
+    return plan.Make(view, Wide(source).c_str(), Wide(destination).c_str()) &&
+           !RefusePlan(plan, refusal, 1536) && EnsureRoom(view, plan, keepEarlier);
 }
 
 void MeasureRoomCheck(const std::string& source, const std::string& destination, double install, int rounds) {
@@ -279,7 +284,7 @@ void MeasureRoomCheck(const std::string& source, const std::string& destination,
     }
     RemoveTree(destination);
     DestroyWindow(window);
-    std::printf("walk and room check before the copy, median of %d: into a new folder %.3f s (%.1f %% of the whole install),\n"
+    std::printf("walk, limits and room check before the copy, median of %d: into a new folder %.3f s (%.1f %% of the whole install),\n"
                 "  over an earlier installation %.3f s (%.1f %%)\n",
                 rounds, Median(fresh), 100 * Median(fresh) / install, Median(again), 100 * Median(again) / install);
 }

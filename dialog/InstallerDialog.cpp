@@ -425,3 +425,20 @@ void InstallerDialog::ShowValue() {
     shownDone_ = done;
     valueShown_ = true;
 }
+
+// The install was refused once the walk had shown why: the dialog as it was
+// before "Извлечь", the destination in hand for the user to change.
+void InstallerDialog::Thaw() {
+    OnDialogThread([&] {
+        HandOverLog();
+        SendMessageW(destination_, EM_SETREADONLY, FALSE, 0);
+        for (int button : {IDOK, IDCANCEL, IDC_BROWSE}) EnableWindow(GetDlgItem(window_, button), TRUE);
+        wchar_t format[kTextCapacity];
+        wchar_t information[kTextCapacity] = L"";
+        if (LoadStringW(g_moduleInstance, IDS_INFORMATION, format, kTextCapacity - 1) > 0) {
+            wsprintfW(information, format, kMainProgramFile);
+        }
+        SetWindowTextW(log_, information);
+        SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(destination_), TRUE);
+    });
+}

@@ -34,6 +34,7 @@ public:
     void SetDestinationReadOnly() override;
     void DisableButton(int identifier) override;
     void ClearLog() override;
+    void Thaw() override;
     void ReadDestination(ShortPath& buffer) override;
     void ShowMessage(const wchar_t* text, const wchar_t* caption) override;
     void EndWithResult(int result) override;

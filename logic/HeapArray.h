@@ -41,6 +41,10 @@ public:
         return true;
     }
     void Clear() { count_ = 0; }
+    // Keeps the first `count` values, when there are more.
+    void Shrink(int count) {
+        if (count < count_) count_ = count;
+    }
 
 private:
     T* items_ = nullptr;

@@ -8,6 +8,7 @@
 #include "logic/CopyTree.h"
 #include "logic/InstallerView.h"
 #include "logic/PathHelpers.h"
+#include "logic/PlanLimits.h"
 #include "logic/ProgressMeter.h"
 #include "logic/Room.h"
 
@@ -24,6 +25,9 @@ const wchar_t kNotFullMessage[] = L"Укажите полный путь к па
 const wchar_t kFileInTheWayMessage[] = L"На месте папки назначения находится файл.";
 const wchar_t kSameFolderMessage[] = L"Папка назначения совпадает с папкой, из которой запущена установка.";
 const wchar_t kReservedNameMessage[] = L"Имя «%s» зарезервировано Windows и не может быть именем папки.";
+const wchar_t kForbiddenCharacterMessage[] = L"Знак «%s» не может входить в имя папки.";
+const wchar_t kControlCharacterMessage[] =
+    L"Путь к папке назначения содержит управляющий знак с кодом %s: он не может входить в имя папки.";
 const wchar_t kDriveUnavailableMessage[] =
     L"Диск %s недоступен. Если это сетевой диск, выберите папку на локальном диске.";
 const wchar_t kAlreadyRunningMessage[] = L"Установка уже выполняется.";
@@ -135,8 +139,9 @@ void StartProgram(const wchar_t* path) {
     StartDirectly(path);
 }
 
-// Room for a refusal's text: the longest folder name and the words around it.
-constexpr int kRefusalCapacity = 512;
+// Room for a refusal's text: the longest folder name, or a path on the disc
+// (1023 units), and the words around it.
+constexpr int kRefusalCapacity = 1536;
 using RefusalText = wchar_t[kRefusalCapacity];
 
 bool Refuse(RefusalText& refusal, const wchar_t* format, const wchar_t* detail = L"") {
@@ -164,6 +169,13 @@ bool RefuseDestination(ShortPath& typed, const wchar_t* source, ShortPath& desti
         return Refuse(refusal, kTooLongMessage);
     case FullPath::kReservedName:
         return Refuse(refusal, kReservedNameMessage, destination.text);  // the folder name as typed
+    case FullPath::kForbiddenCharacter: {
+        // A control character is shown by its code: as itself it shows nothing, or a box.
+        wchar_t code[8];
+        wsprintfW(code, L"%u", static_cast<unsigned>(destination.text[0]));
+        return destination.text[0] < 32 ? Refuse(refusal, kControlCharacterMessage, code)
+                                        : Refuse(refusal, kForbiddenCharacterMessage, destination.text);
+    }
     }
     if (destination.text[1] == L':') {
         // A letter this installer does not see: most often a network drive
@@ -178,6 +190,10 @@ bool RefuseDestination(ShortPath& typed, const wchar_t* source, ShortPath& desti
     const DWORD attributes = GetFileAttributesW(destination.text);
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return Refuse(refusal, kFileInTheWayMessage);
+    }
+    // Windows makes no folder deeper than this; one that is there is taken.
+    if (!FitsAsFolder(destination.text) && attributes == INVALID_FILE_ATTRIBUTES) {
+        return Refuse(refusal, kTooLongMessage);
     }
     // No retry can mend a copy of the medium onto itself.
     if (source != nullptr && SameFolder(IdentifyFolder(source), IdentifyFolder(destination.text))) {
@@ -213,14 +229,23 @@ void RunInstall(InstallerView& view) {
     // do, the room it takes, and then the copy, which reads only files. How
     // far it has got shows from the walk on, in bytes once they are counted.
     view.StartProgress();
+    // What the plan shows can never be copied there is refused as a typed
+    // destination is, before the first byte, and the dialog is given back.
     CopyPlan plan;
     bool keepEarlier = true;
-    bool copied = sourceKnown && plan.Make(view, program.text, destination) && EnsureRoom(view, plan, keepEarlier);
+    bool copied = sourceKnown && plan.Make(view, program.text, destination);
+    const bool refused = copied && RefusePlan(plan, refusal, kRefusalCapacity);
+    copied = copied && !refused && EnsureRoom(view, plan, keepEarlier);
     if (copied) {
         ProgressMeter progress(view, plan.Bytes());
         copied = CopyTree(view, plan, progress, keepEarlier);
     }
     view.EndProgress();
+    if (refused) {
+        view.Thaw();
+        view.ShowMessage(refusal, kInstallerCaption);
+        return;
+    }
 
     // Holds the completion message, later the desktop folder and the shortcut path.
     DesktopPath text;

@@ -26,8 +26,13 @@ extern const wchar_t kInstallerCaption[];
 // when the installer runs elevated (a desktop shell that has not started it
 // within 15 s is given up on). The destination is made the full path it
 // means first; one that is empty, too long, not a full path, named with a
-// device name, on a drive this installer does not see, a file, or the source
-// folder itself, is refused with a message and leaves the dialog as it was.
+// device name or with a character no name may hold, on a drive this
+// installer does not see, a file, or the source folder itself, is refused
+// with a message and leaves the dialog as it was. So is, once the walk of
+// the medium has shown it, a destination too short of Windows' path limits
+// for the medium's deepest folder or file, or on a file system that cannot
+// hold one of its files or names (see RefusePlan): the dialog, frozen for
+// the walk, is then given back as it was.
 // From the walk of the medium to the copy's end the dialog shows how many of
 // the files' bytes are copied. An install the user cancels at a failed step
 // ends the dialog with 1 too, with no completion box, shortcut or start. It

@@ -19,6 +19,10 @@ public:
     virtual void DisableButton(int identifier) = 0;
     // Empties the log.
     virtual void ClearLog() = 0;
+    // Undoes the freeze after an install that was refused: the destination
+    // field editable, the three buttons enabled, the focus in the field and
+    // the information text in the log, as before "Извлечь".
+    virtual void Thaw() = 0;
     // Copies the destination field's text, at most 259 units, into `buffer`:
     // the field takes no more than 258, so 259 tells that a longer text was put there.
     virtual void ReadDestination(ShortPath& buffer) = 0;

@@ -156,6 +156,19 @@ bool IsFullPath(const wchar_t* path) {
     return share[0] == L'\\' && share[1] != L'\0';
 }
 
+// The first unit of the full path `path` that Windows allows in no file or
+// folder name: < > : " | ? * and the control characters, the drive's own
+// colon aside; nullptr when there is none.
+const wchar_t* FindForbiddenUnit(const wchar_t* path) {
+    for (const wchar_t* at = path; *at != L'\0'; ++at) {
+        if (*at < 32) return at;
+        for (const wchar_t* forbidden = L"<>:\"|?*"; *forbidden != L'\0'; ++forbidden) {
+            if (*at == *forbidden && !(at == path + 1 && *at == L':')) return at;
+        }
+    }
+    return nullptr;
+}
+
 // Where the folders below a full path's root begin: past "C:\", or past
 // "\\server\share\" (the end, when nothing follows the share).
 int RootLength(const wchar_t* path) {
@@ -231,6 +244,11 @@ FullPath MakeFullPath(const wchar_t* typed, ShortPath& out) {
     }
     joined[length] = L'\0';
     if (!IsFullPath(joined)) return FullPath::kNotFull;
+    if (const wchar_t* forbidden = FindForbiddenUnit(joined)) {
+        out.text[0] = *forbidden;
+        out.text[1] = L'\0';
+        return FullPath::kForbiddenCharacter;
+    }
     const FullPath folders = TrimFolderNames(joined, out);
     if (folders != FullPath::kMade) return folders;
 

@@ -20,7 +20,7 @@ packages=(
   liblnk-utils libimage-exiftool-perl icoutils
   xorriso
   openssl osslsigncode
-  python3-fusepy
+  python3-fusepy dosfstools fusefat
 )
 native=1
 [ "$(HD_TEST_X64= "$here/host-arch")" = i686 ] || native=0

@@ -53,16 +53,19 @@ check(imported and set(imported) <= system, f'imports only Windows system DLLs: 
 XP = {dll: set(names.split()) for dll, names in {
     'kernel32.dll': '''
         CloseHandle CompareFileTime CopyFileA CopyFileExW CopyFileW CreateDirectoryA CreateDirectoryW CreateEventA
+        CreateHardLinkW CreateSemaphoreW FlushFileBuffers GetFileSizeEx ReleaseSemaphore RemoveDirectoryW lstrcpyW
+        WaitForMultipleObjects
         CreateEventW CreateFileA CreateFileW CreateMutexW CreateProcessA CreateProcessW CreateThread
-        DeleteCriticalSection DeleteFileA DeleteFileW EnterCriticalSection ExitProcess FindClose FindFirstFileA
+        DeleteCriticalSection DeleteFileA DeleteFileW DeviceIoControl EnterCriticalSection ExitProcess FindClose FindFirstFileA
         FindFirstFileW FindNextFileA FindNextFileW FormatMessageA FormatMessageW FreeLibrary GetCompressedFileSizeA
         GetCompressedFileSizeW GetCurrentDirectoryA GetCurrentDirectoryW GetCurrentProcess GetCurrentThreadId
         GetDiskFreeSpaceA GetDiskFreeSpaceExA GetDiskFreeSpaceExW GetDiskFreeSpaceW GetDriveTypeA GetDriveTypeW
         GetExitCodeThread GetFileAttributesA GetFileAttributesExA GetFileAttributesExW GetFileAttributesW
         GetFileInformationByHandle GetFullPathNameA GetFullPathNameW GetLastError GetModuleFileNameA
         GetModuleFileNameW GetModuleHandleA GetModuleHandleW GetProcAddress GetProcessHeap GetStartupInfoA
-        GetStartupInfoW GetTickCount GetVolumePathNameA GetVolumePathNameW HeapAlloc HeapFree HeapReAlloc
-        InitializeCriticalSection LeaveCriticalSection LoadLibraryA LoadLibraryW LocalFree lstrcatA lstrcatW
+        GetStartupInfoW GetTickCount GetVolumeInformationA GetVolumeInformationW GetVolumePathNameA GetVolumePathNameW
+        HeapAlloc HeapFree HeapReAlloc InitializeCriticalSection LeaveCriticalSection LoadLibraryA LoadLibraryW
+        LocalFree lstrcatA lstrcatW
         lstrcmpA lstrcmpiA lstrcmpiW lstrcmpW lstrcpynA lstrcpynW lstrlenA lstrlenW MoveFileExA MoveFileExW
         MultiByteToWideChar ReadFile SetEvent SetFileAttributesA SetFileAttributesW SetFileTime SetLastError
         SetUnhandledExceptionFilter Sleep TlsGetValue VirtualAlloc VirtualFree VirtualProtect VirtualQuery

@@ -5,7 +5,8 @@
 //       whose faults are switched on and healed through the file HD_FAULT_SWITCHES;
 //   T:  a small tmpfs, resized on request;
 //   R:  a read-only mount of HD_FAULT_EARLIER, made writable on request.
-//   F:  a local disk that records the operations that reach it in
+//   F:  a FAT32 image;
+//   G:  a local disk that records the operations that reach it in
 //       HD_FAULT_RECORDS\written.log (fault_fs.py --record).
 // Requests go through HD_FAULT_RECORDS\request, which run-faults.sh carries
 // out (mounting, and stopping the desktop shell, need the host). The hook library records, inside the
@@ -364,6 +365,8 @@ protected:
         if (!GetFileAttributesExW(Wide(file).c_str(), GetFileExInfoStandard, &data)) return 0;
         return (data.nFileSizeLow + cluster - 1) / cluster * cluster;
     }
+    // `bytes` rounded up to T:'s clusters.
+    static ULONGLONG ClustersOnT(ULONGLONG bytes) { return (bytes + ClusterOfT() - 1) / ClusterOfT() * ClusterOfT(); }
     // What the files `files` below `root` take on T:.
     static ULONGLONG ClustersOnT(const Files& files, const std::string& root) {
         ULONGLONG sum = 0;
@@ -371,11 +374,20 @@ protected:
         return sum;
     }
 
-    // A cluster for each folder an install into `destination` on an empty
-    // T: makes: each of its path and the medium's, and the installer's work
-    // folder, whose list takes one more.
-    static ULONGLONG FolderClustersOnT(const std::string& destination) {
-        return (std::count(destination.begin(), destination.end(), '\\') + kMediumFolders + 2) * ClusterOfT();
+    // Wine calls T:, a tmpfs, NTFS and tells no size of its file records:
+    // the install counts 1 KB for each file and folder it makes, and no file
+    // inside its record.
+    static constexpr ULONGLONG kRecordOnT = 1024;
+    // What an install of `files` into `destination` on an empty T: takes
+    // beside their clusters: a record for each file; for each folder it
+    // makes (each of the destination's path and the medium's) a record and
+    // a cluster, which holds the entries of the few names in it; a cluster
+    // for the first one's name in T:\, a folder that is there; and the
+    // installer's work folder and its list, a record and a cluster each.
+    static ULONGLONG BesideTheDataOnT(const std::string& destination, size_t files = kCopyOrder.size(),
+                                      int mediumFolders = kMediumFolders) {
+        const ULONGLONG folders = std::count(destination.begin(), destination.end(), '\\') + mediumFolders;
+        return files * kRecordOnT + (folders + 2) * (ClusterOfT() + kRecordOnT) + ClusterOfT();
     }
 
     // A file an earlier installation left in `folder`; its contents.
@@ -434,7 +446,8 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
         Request("size 64k");
         break;
     case Room::kOneClusterShort:
-        Request("size " + std::to_string(required + FolderClustersOnT(destination) - ClusterOfT()));
+        // A tmpfs has whole pages, its clusters.
+        Request("size " + std::to_string(ClustersOnT(required + BesideTheDataOnT(destination)) - ClusterOfT()));
         break;
     case Room::kJustEnoughBesideAnEarlierInstall:
     case Room::kOneClusterShortBesideAnEarlierInstall: {
@@ -447,24 +460,29 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
         // A new file is written beside the one it replaces, which goes only
         // once the new one is whole: the install takes most at the end of
         // some file's copy. What it holds now and that: nothing to spare.
+        // Each file with its record.
         ULONGLONG taken = 0, most = 0;
         for (const std::string& file : kCopyOrder) {
-            const ULONGLONG added = ClustersOnT(medium + "\\" + file);
+            const ULONGLONG added = ClustersOnT(medium + "\\" + file) + kRecordOnT;
             most = std::max(most, taken + added);
-            taken = taken + added - ClustersOnT(destination + "\\" + file);
+            taken = taken + added - ClustersOnT(destination + "\\" + file) - kRecordOnT;
         }
         EXPECT_GT(most, required - used) << "no file's copy takes more than the whole install adds";
-        // Room to keep the earlier files aside too it has not: it goes ahead
-        // without. Its work folder and the folder's list take a cluster each.
-        most += 2 * ClusterOfT();
-        const ULONGLONG room = most - (fault.room == Room::kJustEnoughBesideAnEarlierInstall ? 0 : ClusterOfT());
-        EXPECT_LT(room, required + 2 * ClusterOfT()) << "room to keep the earlier files";
+        // The installer's work folder, from the first file on: its name's
+        // entry in the destination, a cluster; the folder and its list, a
+        // cluster and a record each. Room to keep the earlier files aside
+        // too it has not: it goes ahead without.
+        most += 3 * ClusterOfT() + 2 * kRecordOnT;
+        // The least a tmpfs of whole pages has beyond it, or a cluster less.
+        const bool enough = fault.room == Room::kJustEnoughBesideAnEarlierInstall;
+        const ULONGLONG room = ClustersOnT(most) - (enough ? 0 : ClusterOfT());
+        EXPECT_LT(room, required) << "room to keep the earlier files";
         Request("size " + std::to_string(used + room));
         EXPECT_EQ(room, Available("T:\\")) << "T: is not sized as the row needs";
-        return room == most ? "" : shown::NoRoom("T:\\", ByteSize(most), ByteSize(room));
+        return enough ? "" : shown::NoRoom("T:\\", ByteSize(most), ByteSize(room));
     }
     }
-    return shown::NoRoom("T:\\", ByteSize(required + FolderClustersOnT(destination)), ByteSize(Available("T:\\")));
+    return shown::NoRoom("T:\\", ByteSize(required + BesideTheDataOnT(destination)), ByteSize(Available("T:\\")));
 }
 
 void FaultTest::Check(const Fault& fault, bool retry) {
@@ -810,8 +828,8 @@ TEST_F(FaultTest, AHungExplorerHoldsTheInstallerUpFor15SecondsAtMost) {
     EXPECT_EQ(destination + "\\zel_or.exe", scene.ReadShortcut().target);
 }
 
-// What the record of F: (written.log) shows of each file installed into
-// F:\ZelOr, by its path below it: "flushed" once the temporary file it was
+// What the record of G: (written.log) shows of each file installed into
+// G:\ZelOr, by its path below it: "flushed" once the temporary file it was
 // written as was fsynced, under either name (a new file may take its own
 // first); for one of `earlier`, what came before the rename over it too, in
 // order: "flushed kept replaced" when its flush and the earlier file's second
@@ -856,14 +874,14 @@ size_t Flushes(const std::string& log) {
                          [](const std::string& line) { return StartsWith(line, "fsync\t"); });
 }
 
-// "Complete" means on the disk: on F:, whose file system records what
+// "Complete" means on the disk: on G:, whose file system records what
 // reaches it, every file is fsynced before the completion box, one that
 // takes an earlier file's place before the rename over it and after that
 // file got the second name it would be put back from; no flush comes after
 // the box, and the install leaves its files and nothing of its own.
 TEST_F(FaultTest, EveryFileIsOnTheDiskBeforeItReplacesOneAndBeforeTheBox) {
-    if (!Exists("F:\\")) GTEST_SKIP() << "no recording disk at F: (run through run-faults.sh)";
-    const std::string destination = "F:\\ZelOr", log = records + "\\written.log";
+    if (!Exists("G:\\")) GTEST_SKIP() << "no recording disk at G: (run through run-faults.sh)";
+    const std::string destination = "G:\\ZelOr", log = records + "\\written.log";
     const Files earlier = {"data\\a.txt", "zel_or.exe"};
     RemoveTree(destination);
     for (const std::string& file : earlier) PutEarlier(destination, file);
@@ -887,7 +905,7 @@ TEST_F(FaultTest, EveryFileIsOnTheDiskBeforeItReplacesOneAndBeforeTheBox) {
     for (const std::string& file : kCopyOrder) {
         expected[file] = Contains(earlier, file) ? "flushed kept replaced" : "flushed";
     }
-    EXPECT_EQ(expected, Durability(atBox, earlier)) << "what reached F: before the box:\n" << atBox;
+    EXPECT_EQ(expected, Durability(atBox, earlier)) << "what reached G: before the box:\n" << atBox;
     const std::string atEnd = ReadFile(log);
     EXPECT_EQ(Flushes(atBox), Flushes(atEnd)) << "flushed after the box:\n" << atEnd.substr(atBox.size());
 
@@ -898,6 +916,102 @@ TEST_F(FaultTest, EveryFileIsOnTheDiskBeforeItReplacesOneAndBeforeTheBox) {
     for (const std::string& file : kCopyOrder) {
         EXPECT_TRUE(ReadFile(destination + "\\" + file) == ReadFile(medium + "\\" + file)) << file << " differs";
     }
+}
+
+// A file larger than FAT32 holds (4 GiB less a byte), on a USB stick say,
+// is refused before anything is written, naming the file and the limit,
+// with the dialog given back for another destination: the field editable,
+// the buttons enabled, the information text in the log again.
+TEST_F(FaultTest, AFileLargerThanTheFatDestinationHoldsIsRefusedAndTheDialogGivenBack) {
+    wchar_t fileSystem[32] = L"";
+    GetVolumeInformationW(L"F:\\", nullptr, 0, nullptr, nullptr, nullptr, fileSystem, 32);
+    ASSERT_EQ("FAT32", Narrow(fileSystem)) << "no FAT32 drive at F: (run-faults.sh maps it)";
+    // Sparse: only its length is 4 GiB.
+    const std::string huge = medium + "\\data\\huge.bin";
+    HANDLE file = CreateFileW(Wide(huge).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file) << GetLastError();
+    LARGE_INTEGER length;
+    length.QuadPart = 1ll << 32;
+    EXPECT_TRUE(SetFilePointerEx(file, length, nullptr, FILE_BEGIN) && SetEndOfFile(file)) << GetLastError();
+    CloseHandle(file);
+
+    // fusefat shows the volume's label as a file.
+    const Files onF = ListFiles("F:\\");
+    Switch("row a file over FAT32's limit", "");
+    Job job;
+    Installer installer("X:\\", &job);
+    ASSERT_NE(nullptr, installer.dialog) << "the dialog did not appear within " << WindowTimeout() << " ms";
+    SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"G:\\ZelOr"));
+    PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
+    HWND box = WaitForInstallerBox(installer.Id(), installer.dialog, kRunBoundMs);
+    ASSERT_NE(nullptr, box) << "no box";
+    EXPECT_EQ(shown::FileTooLarge("X:\\data\\huge.bin", "FAT32", "F:\\"), MessageBoxText(box));
+    for (int id : {IDOK, IDCANCEL, 1001}) EXPECT_TRUE(IsWindowEnabled(installer.Control(id))) << id;
+    EXPECT_FALSE(GetWindowLongW(installer.Control(1000), GWL_STYLE) & ES_READONLY);
+    EXPECT_EQ(shown::kInformation, TextOf(installer.Control(1003)));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    // The destination in hand again, once the box has gone.
+    GUITHREADINFO thread = {sizeof thread, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {}};
+    for (int i = 0; i < 500 && (IsWindow(box) || thread.hwndFocus != installer.Control(1000)); ++i) {
+        Sleep(10);
+        GetGUIThreadInfo(installer.ThreadId(), &thread);
+    }
+    EXPECT_EQ(installer.Control(1000), thread.hwndFocus);
+    EXPECT_EQ(onF, ListFiles("F:\\")) << "written to F:";
+    SendMessageW(installer.Control(IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_EQ(2u, installer.ExitCode());
+    DeleteFileW(Wide(huge).c_str());
+}
+
+// A medium of many small files. Beside each one's clusters the install
+// counts what the file system spends on it (on T:, as Wine tells it: a
+// record of 1 KB, and the entries of its name in its folder's index):
+// with a cluster less than that, the room box comes before anything is
+// written; with that much, the install completes.
+TEST_F(FaultTest, ManySmallFilesAreCountedWithWhatEachTakesBesideItsData) {
+    const int files = 300;
+    RemoveTree(medium);
+    MakeFolders(medium);
+    CopyOneFile(OwnFolder() + "\\HD.EXE", medium + "\\HD.EXE");
+    CopyOneFile(StartRecorderProgram(), medium + "\\zel_or.exe");
+    ULONGLONG clusters = ClustersOnT(medium + "\\zel_or.exe");
+    for (int i = 0; i < files; ++i) {
+        const std::string name = medium + "\\many\\" + std::to_string(1000 + i) + ".txt";
+        WriteFile(name, std::string(1 + 10 * i, 'm'));
+        clusters += ClustersOnT(name);
+    }
+    const std::string destination = "T:\\ZelOr";
+    // In "many", each name (8 units) and the temporary one (11) take an
+    // index entry of 16 + 66 bytes and the name, 8-aligned, 104 bytes, and
+    // one of 112 for the 8.3 name, twice over; the folder's first cluster
+    // is counted with the folder.
+    const ULONGLONG index = ClustersOnT((files + 1) * 2 * (104 + 112)) - ClusterOfT();
+    const ULONGLONG required = clusters + BesideTheDataOnT(destination, files + 1, 1) + index;
+    for (const ULONGLONG less : {ClusterOfT(), ULONGLONG{0}}) {
+        RemoveTree(destination);
+        Request("size " + std::to_string(ClustersOnT(required) - less));
+        Switch("row many small files", "");
+        Job job;
+        HookedInstaller installer(job);
+        ASSERT_NE(nullptr, installer.dialog) << "the dialog did not appear within " << WindowTimeout() << " ms";
+        SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(destination).c_str()));
+        PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
+        Files errors;
+        std::string completion;
+        ASSERT_TRUE(installer.WaitForEnd(kRunBoundMs, [](const std::string&) { return IDCANCEL; }, errors, completion));
+        EXPECT_EQ(1u, installer.ExitCode());
+        EXPECT_EQ(job.WaitUntilEmpty(kStartedProgramBoundMs), "");
+        if (less != 0) {
+            EXPECT_EQ(Files{shown::NoRoom("T:\\", ByteSize(required), ByteSize(Available("T:\\")))}, errors);
+            EXPECT_FALSE(Exists(destination)) << "written before the box";
+        } else {
+            EXPECT_EQ(Files{}, errors);
+            EXPECT_EQ(shown::kCompletion, completion);
+            EXPECT_EQ(static_cast<size_t>(files + 1), ListFiles(destination).size());
+        }
+    }
+    RemoveTree(destination);
+    Request("size 4m");
 }
 
 }  // namespace

@@ -6,7 +6,11 @@
 #   X:  the medium: fault_fs.py serving state/medium, typed as a CD-ROM
 #   T:  a tmpfs, resized as the test asks
 #   R:  state/earlier mounted read-only, made writable as the test asks
-#   F:  a local disk that records what reaches it: fault_fs.py --record serving
+#   F:  a FAT32 image made by mkfs.vfat, mounted by fusefat. Wine takes a
+#       drive's file system from the image its device link (f::) names, when
+#       its server starts; the link then goes, or Wine would ask about the
+#       image's own drive instead (it opens the device first).
+#   G:  a local disk that records what reaches it: fault_fs.py --record serving
 #       state/disk read-write, its operations in state/records/written.log
 # The test runs under Wine, which can neither mount nor make links: it writes
 # one request a time to state/records/request ("size BYTES" remounts T: with
@@ -32,6 +36,10 @@ not_run() {
   exit 77
 }
 why=$("$root/tools/fuse-ready" "the faults need mounts") || not_run "$why"
+export PATH=$PATH:/usr/sbin
+for tool in mkfs.vfat fusefat; do
+  command -v $tool >/dev/null || not_run "no $tool (tools/setup-machine.sh installs it)"
+done
 
 # The prefix's Explorer processes: the desktop shell that the test makes hang.
 explorers() {
@@ -46,17 +54,18 @@ explorers() {
 cleanup() {
   [ -n "${server:-}" ] && kill "$server" 2>/dev/null
   explorers | xargs -r kill -CONT
-  for m in "$state/cd" "$state/full" "$state/readonly" "$state/recorded"; do
+  for m in "$state/cd" "$state/full" "$state/readonly" "$state/recorded" "$state/fat"; do
     mountpoint -q "$m" && { umount "$m" 2>/dev/null || umount -l "$m"; }
   done
   [ -n "${fs:-}" ] && wait "$fs" 2>/dev/null
   [ -n "${recorder:-}" ] && wait "$recorder" 2>/dev/null
-  for drive in x: t: r: f:; do "$root/tools/wine-drive" $drive; done
+  for drive in x: t: r: f: g:; do "$root/tools/wine-drive" $drive; done
+  rm -f "$WINEPREFIX/dosdevices/f::"
 }
 trap cleanup EXIT
 cleanup
 rm -rf "$state"
-mkdir -p "$state"/{medium,cd,full,earlier,readonly,records,disk,recorded}
+mkdir -p "$state"/{medium,cd,full,earlier,readonly,records,disk,recorded,fat}
 : >"$state/switches"
 
 # Waits until fault_fs.py, process $1, has mounted $2; its errors are in $3.
@@ -79,6 +88,8 @@ recorder=$!
 mounted $recorder "$state/recorded" "$state/recorder.log" || exit 1
 mount -t tmpfs -o size=64k tmpfs "$state/full" || exit 1
 mount --bind "$state/earlier" "$state/readonly" && mount -o remount,bind,ro "$state/readonly" || exit 1
+truncate -s 40M "$state/fat.img" && mkfs.vfat -F 32 -n HDFAT "$state/fat.img" >/dev/null || exit 1
+fusefat -o rw+ "$state/fat.img" "$state/fat" >"$state/fusefat.log" 2>&1 || { cat "$state/fusefat.log"; exit 1; }
 
 serve_requests() {
   local request=$state/records/request verb rest target link
@@ -108,7 +119,12 @@ server=$!
 "$root/tools/wine-drive" x: "$state/cd" cdrom
 "$root/tools/wine-drive" t: "$state/full"
 "$root/tools/wine-drive" r: "$state/readonly"
-"$root/tools/wine-drive" f: "$state/recorded"
+"$root/tools/wine-drive" g: "$state/recorded"
+"$root/tools/wine-drive" f: "$state/fat"
+ln -sfn "$state/fat.img" "$WINEPREFIX/dosdevices/f::"
+"$root/tools/wine-server" stop
+"$root/tools/wine-server" start
+rm "$WINEPREFIX/dosdevices/f::"
 
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 export HD_FAULT_MEDIUM=$(winpath "$state/medium") HD_FAULT_SWITCHES=$(winpath "$state/switches")

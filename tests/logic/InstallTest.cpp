@@ -344,6 +344,12 @@ TEST_F(InstallTest, ADestinationThatCannotBeInstalledIsRefusedBeforeAnythingChan
         // A device's name, as typed, at any depth.
         {scene.scratch / "ZelOr\\NUL", shown::ReservedName("NUL")},
         {scene.scratch / "Com1.txt \\ZelOr", shown::ReservedName("Com1.txt ")},
+        // A character no folder name may hold; a control character by its code.
+        {scene.scratch / "Zel*Or", shown::ForbiddenCharacter("*")},
+        {scene.scratch / "Games\\Zel:Or", shown::ForbiddenCharacter(":")},
+        {scene.scratch / "Zel\tOr", shown::ControlCharacter("9")},
+        // Deeper than Windows makes a folder, and not there.
+        {scene.scratch / std::string(247 - scene.scratch.Path().size(), 'n'), shown::kTooLong},
         // A drive this installer does not see, such as a network drive
         // mapped in the user's session only.
         {unseen + "\\ZelOr", shown::DriveUnavailable(upper)},
@@ -370,6 +376,44 @@ TEST_F(InstallTest, ADestinationThatCannotBeInstalledIsRefusedBeforeAnythingChan
     for (const char* relative : {"ZelOr", "..\\ZelOr", "\\ZelOr"}) EXPECT_FALSE(Exists(relative)) << relative;
     EXPECT_FALSE(Exists(scene.shortcut));
     EXPECT_FALSE(Exists(scene.startRecord));
+}
+
+// The walk of the medium shows its deepest folder and file: a destination
+// too long for them (247 units for a folder the copy makes, 259 for a file)
+// is refused before anything is written, saying how long a one the medium
+// allows, and the dialog is given back. A folder that is there already is
+// taken however deep it is (Windows makes none so deep; Wine does).
+TEST_F(InstallTest, ADestinationTooLongForTheMediumsDeepestPathIsRefusedBeforeTheCopy) {
+    const std::string folder(100, 'd'), file(150, 'e');
+    const struct {
+        std::string deepest;  // below the medium
+        size_t destination;   // the typed destination's length
+        int allowed;          // 0: installed
+        bool there;           // the deep folder is at the destination already
+    } cases[] = {
+        {folder + "\\f.txt", 147, 146, false}, {folder + "\\f.txt", 146, 0, false},
+        {folder + "\\f.txt", 147, 0, true},    {file, 109, 108, false},
+        {file, 108, 0, false},
+    };
+    for (const auto& c : cases) {
+        RemoveTree(medium + "\\" + folder);
+        DeleteFileW(Wide(medium + "\\" + file).c_str());
+        WriteFile(medium + "\\" + c.deepest, "deep");
+        const std::string destination = scene.scratch / std::string(c.destination - scene.scratch.Path().size() - 1, 'p');
+        RemoveTree(destination);
+        if (c.there) MakeFolders(destination + "\\" + folder);
+        const std::vector<std::string> installed = {"data\\readme.txt", c.deepest};
+        std::vector<std::string> expected = ExpectedSteps(true, 2, Progress(installed));
+        if (c.allowed != 0) {
+            expected = {"ReadDestination", "SetDestinationReadOnly", "DisableButton 1", "DisableButton 2",
+                        "DisableButton 1001", "ClearLog", "StartProgress", "EndProgress", "Thaw",
+                        Escaped(std::string("ShowMessage ") + shown::kCaption + "|" + shown::TooDeep(c.allowed)),
+                        "log 0", "progress none"};
+        }
+        EXPECT_EQ(expected, Install(destination)) << c.deepest.size() << " below, " << c.destination;
+        EXPECT_EQ(c.allowed == 0 ? installed : std::vector<std::string>{}, ListFiles(destination))
+            << c.deepest.size() << " below, " << c.destination;
+    }
 }
 
 TEST_F(InstallTest, AMainProgramPathOver259CharactersIsNeitherLinkedNorStarted) {

@@ -220,6 +220,19 @@ TEST(MakeFullPath, TakesOnlyAFullPathAndWritesItAsWindowsMeansIt) {
         {L"C:\\LPT9 .log\\x", FullPath::kReservedName, L"LPT9 .log"},
         {L"C:\\com\u00B9", FullPath::kReservedName, L"com\u00B9"},
         {L"\\\\server\\share\\con", FullPath::kReservedName, L"con"},
+        // A character no name may hold, in any part, the drive's colon aside:
+        // the first of them alone.
+        {L"C:\\Zel*Or", FullPath::kForbiddenCharacter, L"*"},
+        {L"C:\\Zel?Or", FullPath::kForbiddenCharacter, L"?"},
+        {L"C:\\Games|\\ZelOr", FullPath::kForbiddenCharacter, L"|"},
+        {L"C:\\\"ZelOr\"", FullPath::kForbiddenCharacter, L"\""},
+        {L"C:/Games/<ZelOr>", FullPath::kForbiddenCharacter, L"<"},
+        {L"C:\\ZelOr>", FullPath::kForbiddenCharacter, L">"},
+        {L"C:\\Games\\Zel:Or", FullPath::kForbiddenCharacter, L":"},
+        {L"\\\\server\\share:x\\ZelOr", FullPath::kForbiddenCharacter, L":"},
+        {L"C:\\Zel\tOr", FullPath::kForbiddenCharacter, L"\t"},
+        {L"C:\\ZelOr\\\x1F", FullPath::kForbiddenCharacter, L"\x1F"},
+        {L"C:\\CON\\x?", FullPath::kForbiddenCharacter, L"?"},
         // Near misses are folders; a server or a share is no folder name.
         {L"C:\\CONSOLE\\COM10\\LPT\\nul_x\\x.con", FullPath::kMade, L"C:\\CONSOLE\\COM10\\LPT\\nul_x\\x.con"},
         {L"\\\\aux\\nul\\ZelOr", FullPath::kMade, L"\\\\aux\\nul\\ZelOr"},

@@ -42,6 +42,23 @@ inline std::string ReservedName(const std::string& folder) {
 inline std::string DriveUnavailable(const std::string& drive) {
     return "Диск " + drive + " недоступен. Если это сетевой диск, выберите папку на локальном диске.";
 }
+inline std::string ForbiddenCharacter(const std::string& character) {
+    return "Знак «" + character + "» не может входить в имя папки.";
+}
+inline std::string ControlCharacter(const std::string& code) {
+    return "Путь к папке назначения содержит управляющий знак с кодом " + code + ": он не может входить в имя папки.";
+}
+// After the walk of the medium: too long a destination for its deepest
+// folder or file, and what the destination's file system cannot hold.
+inline std::string TooDeep(int allowed) {
+    return "Путь к папке назначения слишком длинный для этого диска: пути его папок и файлов превысили бы предел "
+           "Windows.\r\nВыберите папку, путь к которой не длиннее " + std::to_string(allowed) + " знаков.";
+}
+inline std::string FileTooLarge(const std::string& file, const std::string& fileSystem, const std::string& root) {
+    return "Файл\r\n" + file + "\r\nбольше, чем допускает файловая система " + fileSystem + " диска " + root +
+           ": не больше 4 ГБ без одного байта (4 294 967 295 байт) на файл.\r\nВыберите папку на диске с файловой "
+           "системой NTFS.";
+}
 // A second installer's, when it cannot bring the first one forward.
 inline constexpr char kAlreadyRunning[] = "Установка уже выполняется.";
 

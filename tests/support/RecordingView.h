@@ -39,6 +39,7 @@ public:
         log.clear();
         calls.push_back("ClearLog");
     }
+    void Thaw() override { calls.push_back("Thaw"); }
     void ReadDestination(ShortPath& buffer) override {
         // The dialog reads at most 259 UTF-16 units; so does this fake.
         const std::wstring text = Wide(destination).substr(0, 259);
