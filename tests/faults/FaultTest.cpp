@@ -941,7 +941,7 @@ TEST_F(FaultTest, AFileLargerThanTheFatDestinationHoldsIsRefusedAndTheDialogGive
     Job job;
     Installer installer("X:\\", &job);
     ASSERT_NE(nullptr, installer.dialog) << "the dialog did not appear within " << WindowTimeout() << " ms";
-    SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"G:\\ZelOr"));
+    SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"F:\\ZelOr"));
     PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
     HWND box = WaitForInstallerBox(installer.Id(), installer.dialog, kRunBoundMs);
     ASSERT_NE(nullptr, box) << "no box";
