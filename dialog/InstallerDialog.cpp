@@ -13,23 +13,8 @@ namespace {
 // Room for the information text, in UTF-16 units; LoadStringW is offered one less.
 constexpr int kTextCapacity = 16384;
 
-// Sent by the install's thread: carry out the operation it has put in call_.
-constexpr UINT kCarryOut = WM_APP + 1;
 // Posted by the install's thread as it ends.
 constexpr UINT kInstallEnded = WM_APP + 2;
-
-// Lets `message` reach `window` from a process of lower integrity, Explorer's
-// when the installer runs elevated, which Windows 7 and later otherwise drop.
-// Windows XP has no such filter, nor the function, which is looked up.
-void AllowFromExplorer(HWND window, UINT message) {
-    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-    const DWORD kAllow = 1;  // MSGFLT_ALLOW
-    const FARPROC found = GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx");
-    // result ignored: let through or not, the progress starts on the button as it is.
-    if (found != nullptr && message != 0) {
-        reinterpret_cast<Filter>(reinterpret_cast<void*>(found))(window, message, kAllow, nullptr);
-    }
-}
 
 // Icon 128 at the size the system gives for the two metrics. The caller owns it.
 HICON LoadInstallerIcon(int widthMetric, int heightMetric) {
@@ -46,7 +31,6 @@ INT_PTR InstallerDialog::RunModal(HWND parent) {
     // call the dialog's controls could not be created there. It does nothing
     // else; later Windows load the DLL by themselves.
     InitCommonControls();
-    thread_ = GetCurrentThreadId();
     const INT_PTR result = DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(IDD_INSTALLER), parent, DialogProc,
                                            reinterpret_cast<LPARAM>(this));
     // The install makes the shortcut and starts the program after the dialog
@@ -92,21 +76,12 @@ INT_PTR InstallerDialog::HandleMessage(UINT message, WPARAM wParam) {
     if (message == WM_INITDIALOG) return OnInitDialog();
     if (message == WM_DESTROY) return OnDestroy();
     if (message == WM_SETCURSOR) return OnSetCursor();
-    if (message == kCarryOut) {
-        CarryOut();
+    if (message == DialogThread::kCarryOut) {
+        onDialogThread_.CarryOut();
         return TRUE;
     }
     if (message == kInstallEnded) return OnInstallEnded();
-    if (message == WM_TIMER && wParam == kProgressTimer) {
-        if (GetTickCount() - lastValue_ >= kProgressIntervalMs) ShowValue();
-        return TRUE;
-    }
-    // A taskbar made anew (Explorer restarted) knows nothing of the button's
-    // progress. Wine never sends this: the list is made when the install starts.
-    if (message == taskbarButtonCreated_ && taskbarButtonCreated_ != 0) {
-        if (progressing_) ConnectTaskbar();
-        return TRUE;
-    }
+    if (progress_.OnMessage(message, wParam)) return TRUE;
     if (message != WM_COMMAND) return FALSE;
     // While an install runs no command starts another, ends the dialog or
     // changes the destination. Wine's close box, Escape and Alt+F4 send
@@ -136,6 +111,8 @@ INT_PTR InstallerDialog::OnInitDialog() {
     Centre();
     destination_ = GetDlgItem(window_, IDC_DESTINATION);
     log_ = GetDlgItem(window_, IDC_LOG);
+    onDialogThread_.Attach(window_);
+    logBatches_.Attach(log_);
 
     // results ignored: a missing icon leaves the platform's default.
     bigIcon_ = LoadInstallerIcon(SM_CXICON, SM_CYICON);
@@ -157,8 +134,7 @@ INT_PTR InstallerDialog::OnInitDialog() {
     SetWindowTextW(destination_, kDefaultDestination);
     // Typing and pasting stop at the longest destination the install takes.
     SendMessageW(destination_, EM_LIMITTEXT, kMaxDestination, 0);
-    taskbarButtonCreated_ = RegisterWindowMessageW(L"TaskbarButtonCreated");
-    AllowFromExplorer(window_, taskbarButtonCreated_);
+    progress_.Attach(window_);
     return TRUE;  // the platform puts the focus on the first tab stop, the destination field
 }
 
@@ -168,8 +144,7 @@ INT_PTR InstallerDialog::OnDestroy() {
     if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
     if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
     bigIcon_ = smallIcon_ = nullptr;
-    progressing_ = false;
-    ReleaseTaskbar();
+    progress_.Detach();
     return FALSE;
 }
 
@@ -210,28 +185,6 @@ INT_PTR InstallerDialog::OnCancel() {
     return 0;
 }
 
-// Runs `operation` on the dialog's thread. From another thread, the call is
-// sent there and this one waits until it is done; the dialog's thread never
-// waits for the install's, so neither can hold the other up for good. A
-// window that is gone takes no message, and the operation is not done.
-template <typename Operation>
-void InstallerDialog::OnDialogThread(const Operation& operation) {
-    if (GetCurrentThreadId() == thread_) {
-        operation();
-        return;
-    }
-    Call call = {[](const void* carried) { (*static_cast<const Operation*>(carried))(); }, &operation};
-    call_.store(&call);
-    SendMessageW(window_, kCarryOut, 0, 0);
-    call_.store(nullptr);
-}
-
-// The operation is taken from call_, not from the message: any process may
-// send this message, and only the install's thread puts one there.
-void InstallerDialog::CarryOut() {
-    if (Call* call = call_.exchange(nullptr)) call->run(call->operation);
-}
-
 // Centres the dialog on its visible owner, or on the work area, and keeps it
 // inside the work area.
 void InstallerDialog::Centre() {
@@ -265,47 +218,14 @@ void InstallerDialog::Centre() {
     SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Gathers `text` and hands what was gathered to the log control when the
-// interval since the last hand-over has passed. Only an append hands over, so
-// a gathered line can wait until the next file has been copied; a fast copy
-// shows a batch per interval. A text that does not fit beside what was
-// gathered goes after it, never cut.
-void InstallerDialog::AppendLogText(const wchar_t* text) {
-    const int length = lstrlenW(text);
-    if (pendingLength_ + length >= kPendingCapacity) HandOverLog();
-    if (length >= kPendingCapacity) {
-        WriteLogEnd(text);
-        return;
-    }
-    CopyMemory(pending_ + pendingLength_, text, (length + 1) * sizeof(wchar_t));
-    pendingLength_ += length;
-    if (GetTickCount() - lastHandOver_ >= handOverInterval_) HandOverLog();
-}
-
-void InstallerDialog::HandOverLog() {
-    if (pendingLength_ == 0) return;
-    WriteLogEnd(pending_);
-    pendingLength_ = 0;
-}
-
-void InstallerDialog::WriteLogEnd(const wchar_t* text) {
-    OnDialogThread([&] {
-        const DWORD start = GetTickCount();
-        const int end = GetWindowTextLengthW(log_);
-        SendMessageW(log_, EM_SETSEL, end, end);
-        SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
-        lastHandOver_ = GetTickCount();
-        handOverInterval_ = kHandOverCostFactor * (lastHandOver_ - start);
-        if (handOverInterval_ < kMinHandOverIntervalMs) handOverInterval_ = kMinHandOverIntervalMs;
-    });
-}
+void InstallerDialog::AppendLogText(const wchar_t* text) { logBatches_.Append(text); }
 
 void InstallerDialog::SetDestinationReadOnly() {
-    OnDialogThread([&] { SendMessageW(destination_, EM_SETREADONLY, TRUE, 0); });
+    onDialogThread_.Run([&] { SendMessageW(destination_, EM_SETREADONLY, TRUE, 0); });
 }
 
 void InstallerDialog::DisableButton(int identifier) {
-    OnDialogThread([&] {
+    onDialogThread_.Run([&] {
         EnableWindow(GetDlgItem(window_, identifier), FALSE);
         // Frozen: the wait cursor at once, not only at the next mouse move.
         if (!IsWindowEnabled(GetDlgItem(window_, IDCANCEL))) SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -313,8 +233,8 @@ void InstallerDialog::DisableButton(int identifier) {
 }
 
 void InstallerDialog::ClearLog() {
-    OnDialogThread([&] {
-        HandOverLog();
+    onDialogThread_.Run([&] {
+        logBatches_.HandOver();
         SendMessageW(log_, EM_SETSEL, 0, -1);
         SendMessageW(log_, EM_SCROLLCARET, 0, 0);
         SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
@@ -323,105 +243,40 @@ void InstallerDialog::ClearLog() {
 
 void InstallerDialog::ReadDestination(ShortPath& buffer) {
     buffer.text[0] = L'\0';
-    OnDialogThread([&] { GetDlgItemTextW(window_, IDC_DESTINATION, buffer.text, ShortPath::capacity); });
+    onDialogThread_.Run([&] { GetDlgItemTextW(window_, IDC_DESTINATION, buffer.text, ShortPath::capacity); });
 }
 
 void InstallerDialog::ShowMessage(const wchar_t* text, const wchar_t* caption) {
-    OnDialogThread([&] {
-        HandOverLog();
+    onDialogThread_.Run([&] {
+        logBatches_.HandOver();
         MessageBoxW(window_, text, caption, MB_OK | MB_ICONINFORMATION);
     });
 }
 
 bool InstallerDialog::AskRetry(const wchar_t* text, const wchar_t* caption) {
     bool retry = false;
-    OnDialogThread([&] {
-        HandOverLog();
-        // Red on the button while the install waits for the answer; Retry
-        // goes on where it was, still counting or copying.
-        if (progressing_) ShowState(TBPF_ERROR);
+    onDialogThread_.Run([&] {
+        logBatches_.HandOver();
+        progress_.ShowWaitingForUser();
         retry = MessageBoxW(window_, text, caption, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY;
-        if (progressing_ && retry) ShowState(total_.load() != 0 ? TBPF_NORMAL : TBPF_INDETERMINATE);
+        if (retry) progress_.ShowRetrying();
     });
     return retry;
 }
 
 void InstallerDialog::EndWithResult(int result) {
-    OnDialogThread([&] {
-        HandOverLog();
+    onDialogThread_.Run([&] {
+        logBatches_.HandOver();
         EndDialog(window_, result);
     });
 }
 
-// Until the room count has given the total, how far the install has got is
-// not known: the button shows only that it works, as the taskbar list's
-// documentation does while the work is counted.
 void InstallerDialog::StartProgress() {
-    OnDialogThread([&] {
-        done_.store(0);
-        total_.store(0);
-        progressing_ = true;
-        state_ = TBPF_INDETERMINATE;
-        ConnectTaskbar();
-        SetTimer(window_, kProgressTimer, kProgressTickMs, nullptr);
-    });
+    onDialogThread_.Run([&] { progress_.Start(); });
 }
 
-void InstallerDialog::ShowProgress(ULONGLONG done, ULONGLONG total) {
-    total_.store(total);
-    done_.store(done);
-}
+void InstallerDialog::ShowProgress(ULONGLONG done, ULONGLONG total) { progress_.Show(done, total); }
 
 void InstallerDialog::EndProgress() {
-    OnDialogThread([&] {
-        if (!progressing_) return;
-        progressing_ = false;
-        KillTimer(window_, kProgressTimer);
-        ShowValue();
-        ShowState(TBPF_NOPROGRESS);
-        ReleaseTaskbar();
-    });
-}
-
-// Makes the taskbar list (again) and shows the state on it; the value
-// follows at the next tick. Where Windows has no ITaskbarList3, nothing.
-void InstallerDialog::ConnectTaskbar() {
-    ReleaseTaskbar();
-    ITaskbarList3* list = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
-                                reinterpret_cast<void**>(&list)))) {
-        return;
-    }
-    if (FAILED(list->HrInit())) {
-        list->Release();
-        return;
-    }
-    taskbar_ = list;
-    valueShown_ = false;
-    // result ignored: a button that shows nothing changes nothing else.
-    taskbar_->SetProgressState(window_, state_);
-}
-
-void InstallerDialog::ReleaseTaskbar() {
-    if (taskbar_ != nullptr) taskbar_->Release();
-    taskbar_ = nullptr;
-}
-
-void InstallerDialog::ShowState(TBPFLAG state) {
-    state_ = state;
-    // result ignored, as for every call on the list.
-    if (taskbar_ != nullptr) taskbar_->SetProgressState(window_, state_);
-}
-
-// Shows the latest value, unless the button has it already.
-void InstallerDialog::ShowValue() {
-    // total_ is stored before done_, and the same from the copy's start to its end.
-    const ULONGLONG done = done_.load();
-    const ULONGLONG total = total_.load();
-    if (taskbar_ == nullptr || total == 0 || (valueShown_ && done == shownDone_)) return;
-    if (state_ == TBPF_INDETERMINATE) ShowState(TBPF_NORMAL);
-    lastValue_ = GetTickCount();
-    taskbar_->SetProgressValue(window_, done, total);
-    shownDone_ = done;
-    valueShown_ = true;
+    onDialogThread_.Run([&] { progress_.End(); });
 }
