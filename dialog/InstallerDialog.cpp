@@ -56,7 +56,9 @@ DWORD WINAPI InstallerDialog::InstallThread(void* dialog) {
     auto* const self = static_cast<InstallerDialog*>(dialog);
     RunInstall(*self);
     if (SUCCEEDED(com)) CoUninitialize();
-    // A dialog that the install has ended takes no message.
+    // Nothing after these two: the dialog's thread waits for this one's end
+    // once it has both. A dialog that the install has ended takes no message.
+    self->installDone_.store(true);
     PostMessageW(self->window_, kInstallEnded, 0, 0);
     return 0;
 }
@@ -161,6 +163,7 @@ INT_PTR InstallerDialog::OnSetCursor() {
 INT_PTR InstallerDialog::OnExtract() {
     // The last run, if any, has ended: its destination was refused.
     if (worker_ != nullptr) CloseHandle(worker_);
+    installDone_.store(false);
     worker_ = CreateThread(nullptr, 0, InstallThread, this, 0, nullptr);
     // Without a thread of its own the install still runs, on this one; the
     // window then waits with it.
@@ -172,7 +175,15 @@ INT_PTR InstallerDialog::OnExtract() {
     return 0;
 }
 
+// Any process may post this message: it counts only once the install's
+// thread has ended. A stray one, while that thread runs, must neither let a
+// command through nor end the dialog while the copy goes on. The thread
+// posts it as its last act, after installDone_: it may still be on its way
+// out, and is waited for.
 INT_PTR InstallerDialog::OnInstallEnded() {
+    if (!installing_) return TRUE;
+    if (installDone_.load()) WaitForSingleObject(worker_, INFINITE);
+    if (WaitForSingleObject(worker_, 0) != WAIT_OBJECT_0) return TRUE;
     installing_ = false;
     const WPARAM deferred = deferred_;
     deferred_ = 0;

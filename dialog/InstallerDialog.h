@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "dialog/DialogThread.h"
 #include "dialog/LogBatches.h"
 #include "dialog/TaskbarProgress.h"
@@ -60,6 +62,7 @@ private:
     HWND window_ = nullptr;
     HANDLE worker_ = nullptr;     // owned: the install's thread, once "Извлечь" was pressed
     bool installing_ = false;     // from "Извлечь" until that thread has ended
+    std::atomic<bool> installDone_{false};  // set by that thread as it ends
     WPARAM deferred_ = 0;         // a command given while the destination was checked
     HWND destination_ = nullptr;  // control 1000
     HWND log_ = nullptr;          // control 1003
