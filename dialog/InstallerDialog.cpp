@@ -16,10 +16,43 @@ constexpr int kTextCapacity = 16384;
 // Posted by the install's thread as it ends.
 constexpr UINT kInstallEnded = WM_APP + 2;
 
-// Icon 128 at the size the system gives for the two metrics. The caller owns it.
-HICON LoadInstallerIcon(int widthMetric, int heightMetric) {
+// Sent when the window is moved to a monitor of another DPI, or that DPI
+// changes (Windows 8.1 and later). The headers declare it only for programs
+// that target Windows 7 or later.
+constexpr UINT kDpiChanged = 0x02E0;
+
+// A function of user32.dll that older Windows lack: nullptr there.
+template <typename Function>
+Function FromUser32(const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+// The DPI of the screen, at which GetSystemMetrics gives its sizes.
+UINT SystemDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+// The DPI `window` is shown at: its monitor's where each has its own
+// (Windows 10, version 1607 and later), else the system's.
+UINT DpiOf(HWND window) {
+    const auto forWindow = FromUser32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    return forWindow != nullptr ? forWindow(window) : SystemDpi();
+}
+
+// A system metric at `dpi`: Windows' own where it has them per DPI (Windows
+// 10, version 1607 and later), else the system DPI's scaled.
+int MetricAt(int metric, UINT dpi) {
+    const auto forDpi = FromUser32<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+    return forDpi != nullptr ? forDpi(metric, dpi) : MulDiv(GetSystemMetrics(metric), dpi, SystemDpi());
+}
+
+// Icon 128 at the size of the two metrics at `dpi`. The caller owns it.
+HICON LoadInstallerIcon(int widthMetric, int heightMetric, UINT dpi) {
     return static_cast<HICON>(LoadImageW(g_moduleInstance, MAKEINTRESOURCEW(IDI_INSTALLER), IMAGE_ICON,
-                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric),
+                                         MetricAt(widthMetric, dpi), MetricAt(heightMetric, dpi),
                                          LR_DEFAULTCOLOR));
 }
 }  // namespace
@@ -71,13 +104,14 @@ INT_PTR CALLBACK InstallerDialog::DialogProc(HWND window, UINT message, WPARAM w
     }
     auto* dialog = reinterpret_cast<InstallerDialog*>(GetWindowLongPtrW(window, DWLP_USER));
     if (dialog == nullptr) return FALSE;  // messages before WM_INITDIALOG
-    return dialog->HandleMessage(message, wParam);
+    return dialog->HandleMessage(message, wParam, lParam);
 }
 
-INT_PTR InstallerDialog::HandleMessage(UINT message, WPARAM wParam) {
+INT_PTR InstallerDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) return OnInitDialog();
     if (message == WM_DESTROY) return OnDestroy();
     if (message == WM_SETCURSOR) return OnSetCursor();
+    if (message == kDpiChanged) return OnDpiChanged(wParam, lParam);
     if (message == DialogThread::kCarryOut) {
         onDialogThread_.CarryOut();
         return TRUE;
@@ -116,11 +150,7 @@ INT_PTR InstallerDialog::OnInitDialog() {
     onDialogThread_.Attach(window_);
     logBatches_.Attach(log_);
 
-    // results ignored: a missing icon leaves the platform's default.
-    bigIcon_ = LoadInstallerIcon(SM_CXICON, SM_CYICON);
-    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
-    smallIcon_ = LoadInstallerIcon(SM_CXSMICON, SM_CYSMICON);
-    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    SetIcons(DpiOf(window_));
 
     // The edit control's default limit (about 30,000 characters) would stop the
     // log after roughly a thousand copied files.
@@ -140,14 +170,45 @@ INT_PTR InstallerDialog::OnInitDialog() {
     return TRUE;  // the platform puts the focus on the first tab stop, the destination field
 }
 
-// The window no longer uses its icons once it is being destroyed. Icons from
-// LoadImageW without LR_SHARED belong to whoever loaded them.
+// The window no longer uses its icons once it is being destroyed.
 INT_PTR InstallerDialog::OnDestroy() {
+    DestroyIcons();
+    progress_.Detach();
+    return FALSE;
+}
+
+// Moved to a monitor of another DPI, or that monitor's DPI changed: the
+// window takes the rectangle Windows suggests, and icons of the new sizes.
+// The default handling goes on: Windows' own scaling of a per-monitor (v2)
+// dialog lays out the controls and their fonts anew. Any process may post
+// this message; one without its rectangle changes nothing.
+INT_PTR InstallerDialog::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+    const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+    if (suggested == nullptr) return FALSE;
+    SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetIcons(HIWORD(wParam));
+    return FALSE;
+}
+
+// Icon 128 as the window's big and small icon, at the sizes Windows gives
+// them at `dpi`; those it replaces are destroyed once the window has let go.
+// results ignored: a missing icon leaves the platform's default.
+void InstallerDialog::SetIcons(UINT dpi) {
+    const HICON big = LoadInstallerIcon(SM_CXICON, SM_CYICON, dpi);
+    const HICON smallOne = LoadInstallerIcon(SM_CXSMICON, SM_CYSMICON, dpi);
+    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallOne));
+    DestroyIcons();
+    bigIcon_ = big;
+    smallIcon_ = smallOne;
+}
+
+// Icons from LoadImageW without LR_SHARED belong to whoever loaded them.
+void InstallerDialog::DestroyIcons() {
     if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
     if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
     bigIcon_ = smallIcon_ = nullptr;
-    progress_.Detach();
-    return FALSE;
 }
 
 // While the install runs (its controls frozen) the cursor over the dialog is
@@ -187,7 +248,7 @@ INT_PTR InstallerDialog::OnInstallEnded() {
     installing_ = false;
     const WPARAM deferred = deferred_;
     deferred_ = 0;
-    if (deferred != 0) HandleMessage(WM_COMMAND, deferred);
+    if (deferred != 0) HandleMessage(WM_COMMAND, deferred, 0);
     return TRUE;
 }
 

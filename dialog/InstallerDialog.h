@@ -48,7 +48,7 @@ public:
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static DWORD WINAPI InstallThread(void* dialog);
-    INT_PTR HandleMessage(UINT message, WPARAM wParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     INT_PTR OnInitDialog();
     INT_PTR OnExtract();
@@ -57,7 +57,10 @@ private:
     INT_PTR OnDestroy();
     INT_PTR OnSetCursor();
     INT_PTR OnInstallEnded();
+    INT_PTR OnDpiChanged(WPARAM wParam, LPARAM lParam);
     void Centre();
+    void SetIcons(UINT dpi);
+    void DestroyIcons();
 
     HWND window_ = nullptr;
     HANDLE worker_ = nullptr;     // owned: the install's thread, once "Извлечь" was pressed
@@ -66,7 +69,7 @@ private:
     WPARAM deferred_ = 0;         // a command given while the destination was checked
     HWND destination_ = nullptr;  // control 1000
     HWND log_ = nullptr;          // control 1003
-    HICON bigIcon_ = nullptr;     // owned: loaded in OnInitDialog, destroyed with the window
+    HICON bigIcon_ = nullptr;     // owned: loaded for the window's DPI, destroyed with the window
     HICON smallIcon_ = nullptr;
     DialogThread onDialogThread_;  // how the install's thread reaches the controls
     LogBatches logBatches_{onDialogThread_};
