@@ -1,6 +1,8 @@
 // HD.EXE's entry: one installer at a time, COM for the one thread around the
 // modal installer dialog, and the dialog's result as the exit code. Arguments
-// are ignored.
+// are ignored. Windows starts the program here, without the C runtime's
+// start-up (app/CMakeLists.txt): nothing here needs its command line, heap,
+// standard streams or exit handlers, and the process ends with ExitProcess.
 #include <windows.h>
 #include <objbase.h>
 
@@ -33,7 +35,8 @@ bool ShowTheRunningInstaller() {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+// The name the linker starts a windowed program at.
+extern "C" void WinMainCRTStartup() {
     // Held until the process ends. One that exists but may not be opened was
     // made by an installer of other rights (an elevated one, or another
     // user's): it runs. A mutex that cannot be made for any other reason

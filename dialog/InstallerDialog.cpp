@@ -13,28 +13,46 @@ namespace {
 // Room for the information text, in UTF-16 units; LoadStringW is offered one less.
 constexpr int kTextCapacity = 16384;
 
-// Sent by the install's thread: carry out the operation it has put in call_.
-constexpr UINT kCarryOut = WM_APP + 1;
 // Posted by the install's thread as it ends.
 constexpr UINT kInstallEnded = WM_APP + 2;
 
-// Lets `message` reach `window` from a process of lower integrity, Explorer's
-// when the installer runs elevated, which Windows 7 and later otherwise drop.
-// Windows XP has no such filter, nor the function, which is looked up.
-void AllowFromExplorer(HWND window, UINT message) {
-    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-    const DWORD kAllow = 1;  // MSGFLT_ALLOW
-    const FARPROC found = GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx");
-    // result ignored: let through or not, the progress starts on the button as it is.
-    if (found != nullptr && message != 0) {
-        reinterpret_cast<Filter>(reinterpret_cast<void*>(found))(window, message, kAllow, nullptr);
-    }
+// Sent when the window is moved to a monitor of another DPI, or that DPI
+// changes (Windows 8.1 and later). The headers declare it only for programs
+// that target Windows 7 or later.
+constexpr UINT kDpiChanged = 0x02E0;
+
+// A function of user32.dll that older Windows lack: nullptr there.
+template <typename Function>
+Function FromUser32(const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
 }
 
-// Icon 128 at the size the system gives for the two metrics. The caller owns it.
-HICON LoadInstallerIcon(int widthMetric, int heightMetric) {
+// The DPI of the screen, at which GetSystemMetrics gives its sizes.
+UINT SystemDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+// The DPI `window` is shown at: its monitor's where each has its own
+// (Windows 10, version 1607 and later), else the system's.
+UINT DpiOf(HWND window) {
+    const auto forWindow = FromUser32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    return forWindow != nullptr ? forWindow(window) : SystemDpi();
+}
+
+// A system metric at `dpi`: Windows' own where it has them per DPI (Windows
+// 10, version 1607 and later), else the system DPI's scaled.
+int MetricAt(int metric, UINT dpi) {
+    const auto forDpi = FromUser32<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+    return forDpi != nullptr ? forDpi(metric, dpi) : MulDiv(GetSystemMetrics(metric), dpi, SystemDpi());
+}
+
+// Icon 128 at the size of the two metrics at `dpi`. The caller owns it.
+HICON LoadInstallerIcon(int widthMetric, int heightMetric, UINT dpi) {
     return static_cast<HICON>(LoadImageW(g_moduleInstance, MAKEINTRESOURCEW(IDI_INSTALLER), IMAGE_ICON,
-                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric),
+                                         MetricAt(widthMetric, dpi), MetricAt(heightMetric, dpi),
                                          LR_DEFAULTCOLOR));
 }
 }  // namespace
@@ -46,7 +64,6 @@ INT_PTR InstallerDialog::RunModal(HWND parent) {
     // call the dialog's controls could not be created there. It does nothing
     // else; later Windows load the DLL by themselves.
     InitCommonControls();
-    thread_ = GetCurrentThreadId();
     const INT_PTR result = DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(IDD_INSTALLER), parent, DialogProc,
                                            reinterpret_cast<LPARAM>(this));
     // The install makes the shortcut and starts the program after the dialog
@@ -72,7 +89,9 @@ DWORD WINAPI InstallerDialog::InstallThread(void* dialog) {
     auto* const self = static_cast<InstallerDialog*>(dialog);
     RunInstall(*self);
     if (SUCCEEDED(com)) CoUninitialize();
-    // A dialog that the install has ended takes no message.
+    // Nothing after these two: the dialog's thread waits for this one's end
+    // once it has both. A dialog that the install has ended takes no message.
+    self->installDone_.store(true);
     PostMessageW(self->window_, kInstallEnded, 0, 0);
     return 0;
 }
@@ -85,28 +104,20 @@ INT_PTR CALLBACK InstallerDialog::DialogProc(HWND window, UINT message, WPARAM w
     }
     auto* dialog = reinterpret_cast<InstallerDialog*>(GetWindowLongPtrW(window, DWLP_USER));
     if (dialog == nullptr) return FALSE;  // messages before WM_INITDIALOG
-    return dialog->HandleMessage(message, wParam);
+    return dialog->HandleMessage(message, wParam, lParam);
 }
 
-INT_PTR InstallerDialog::HandleMessage(UINT message, WPARAM wParam) {
+INT_PTR InstallerDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) return OnInitDialog();
     if (message == WM_DESTROY) return OnDestroy();
     if (message == WM_SETCURSOR) return OnSetCursor();
-    if (message == kCarryOut) {
-        CarryOut();
+    if (message == kDpiChanged) return OnDpiChanged(wParam, lParam);
+    if (message == DialogThread::kCarryOut) {
+        onDialogThread_.CarryOut();
         return TRUE;
     }
     if (message == kInstallEnded) return OnInstallEnded();
-    if (message == WM_TIMER && wParam == kProgressTimer) {
-        if (GetTickCount() - lastValue_ >= kProgressIntervalMs) ShowValue();
-        return TRUE;
-    }
-    // A taskbar made anew (Explorer restarted) knows nothing of the button's
-    // progress. Wine never sends this: the list is made when the install starts.
-    if (message == taskbarButtonCreated_ && taskbarButtonCreated_ != 0) {
-        if (progressing_) ConnectTaskbar();
-        return TRUE;
-    }
+    if (progress_.OnMessage(message, wParam)) return TRUE;
     if (message != WM_COMMAND) return FALSE;
     // While an install runs no command starts another, ends the dialog or
     // changes the destination. Wine's close box, Escape and Alt+F4 send
@@ -136,41 +147,62 @@ INT_PTR InstallerDialog::OnInitDialog() {
     Centre();
     destination_ = GetDlgItem(window_, IDC_DESTINATION);
     log_ = GetDlgItem(window_, IDC_LOG);
+    onDialogThread_.Attach(window_);
+    logBatches_.Attach(log_);
 
-    // results ignored: a missing icon leaves the platform's default.
-    bigIcon_ = LoadInstallerIcon(SM_CXICON, SM_CYICON);
-    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
-    smallIcon_ = LoadInstallerIcon(SM_CXSMICON, SM_CYSMICON);
-    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    SetIcons(DpiOf(window_));
 
     // The edit control's default limit (about 30,000 characters) would stop the
     // log after roughly a thousand copied files.
     SendMessageW(log_, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
 
-    wchar_t format[kTextCapacity];
-    wchar_t information[kTextCapacity] = L"";
-    // Without the string the log starts empty; an unloaded buffer is never formatted.
-    if (LoadStringW(g_moduleInstance, IDS_INFORMATION, format, kTextCapacity - 1) > 0) {
-        wsprintfW(information, format, kMainProgramFile);
-    }
-    SetWindowTextW(log_, information);
+    ShowInformation();
     SetWindowTextW(destination_, kDefaultDestination);
     // Typing and pasting stop at the longest destination the install takes.
     SendMessageW(destination_, EM_LIMITTEXT, kMaxDestination, 0);
-    taskbarButtonCreated_ = RegisterWindowMessageW(L"TaskbarButtonCreated");
-    AllowFromExplorer(window_, taskbarButtonCreated_);
+    progress_.Attach(window_);
     return TRUE;  // the platform puts the focus on the first tab stop, the destination field
 }
 
-// The window no longer uses its icons once it is being destroyed. Icons from
-// LoadImageW without LR_SHARED belong to whoever loaded them.
+// The window no longer uses its icons once it is being destroyed.
 INT_PTR InstallerDialog::OnDestroy() {
+    DestroyIcons();
+    progress_.Detach();
+    return FALSE;
+}
+
+// Moved to a monitor of another DPI, or that monitor's DPI changed: the
+// window takes the rectangle Windows suggests, and icons of the new sizes.
+// The default handling goes on: Windows' own scaling of a per-monitor (v2)
+// dialog lays out the controls and their fonts anew. Any process may post
+// this message; one without its rectangle changes nothing.
+INT_PTR InstallerDialog::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+    const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+    if (suggested == nullptr) return FALSE;
+    SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetIcons(HIWORD(wParam));
+    return FALSE;
+}
+
+// Icon 128 as the window's big and small icon, at the sizes Windows gives
+// them at `dpi`; those it replaces are destroyed once the window has let go.
+// results ignored: a missing icon leaves the platform's default.
+void InstallerDialog::SetIcons(UINT dpi) {
+    const HICON big = LoadInstallerIcon(SM_CXICON, SM_CYICON, dpi);
+    const HICON smallOne = LoadInstallerIcon(SM_CXSMICON, SM_CYSMICON, dpi);
+    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallOne));
+    DestroyIcons();
+    bigIcon_ = big;
+    smallIcon_ = smallOne;
+}
+
+// Icons from LoadImageW without LR_SHARED belong to whoever loaded them.
+void InstallerDialog::DestroyIcons() {
     if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
     if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
     bigIcon_ = smallIcon_ = nullptr;
-    progressing_ = false;
-    ReleaseTaskbar();
-    return FALSE;
 }
 
 // While the install runs (its controls frozen) the cursor over the dialog is
@@ -186,6 +218,7 @@ INT_PTR InstallerDialog::OnSetCursor() {
 INT_PTR InstallerDialog::OnExtract() {
     // The last run, if any, has ended: its destination was refused.
     if (worker_ != nullptr) CloseHandle(worker_);
+    installDone_.store(false);
     worker_ = CreateThread(nullptr, 0, InstallThread, this, 0, nullptr);
     // Without a thread of its own the install still runs, on this one; the
     // window then waits with it.
@@ -197,39 +230,25 @@ INT_PTR InstallerDialog::OnExtract() {
     return 0;
 }
 
+// Any process may post this message: it counts only once the install's
+// thread has ended. A stray one, while that thread runs, must neither let a
+// command through nor end the dialog while the copy goes on. The thread
+// posts it as its last act, after installDone_: it may still be on its way
+// out, and is waited for.
 INT_PTR InstallerDialog::OnInstallEnded() {
+    if (!installing_) return TRUE;
+    if (installDone_.load()) WaitForSingleObject(worker_, INFINITE);
+    if (WaitForSingleObject(worker_, 0) != WAIT_OBJECT_0) return TRUE;
     installing_ = false;
     const WPARAM deferred = deferred_;
     deferred_ = 0;
-    if (deferred != 0) HandleMessage(WM_COMMAND, deferred);
+    if (deferred != 0) HandleMessage(WM_COMMAND, deferred, 0);
     return TRUE;
 }
 
 INT_PTR InstallerDialog::OnCancel() {
     EndDialog(window_, IDCANCEL);
     return 0;
-}
-
-// Runs `operation` on the dialog's thread. From another thread, the call is
-// sent there and this one waits until it is done; the dialog's thread never
-// waits for the install's, so neither can hold the other up for good. A
-// window that is gone takes no message, and the operation is not done.
-template <typename Operation>
-void InstallerDialog::OnDialogThread(const Operation& operation) {
-    if (GetCurrentThreadId() == thread_) {
-        operation();
-        return;
-    }
-    Call call = {[](const void* carried) { (*static_cast<const Operation*>(carried))(); }, &operation};
-    call_.store(&call);
-    SendMessageW(window_, kCarryOut, 0, 0);
-    call_.store(nullptr);
-}
-
-// The operation is taken from call_, not from the message: any process may
-// send this message, and only the install's thread puts one there.
-void InstallerDialog::CarryOut() {
-    if (Call* call = call_.exchange(nullptr)) call->run(call->operation);
 }
 
 // Centres the dialog on its visible owner, or on the work area, and keeps it
@@ -265,47 +284,14 @@ void InstallerDialog::Centre() {
     SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Gathers `text` and hands what was gathered to the log control when the
-// interval since the last hand-over has passed. Only an append hands over, so
-// a gathered line can wait until the next file has been copied; a fast copy
-// shows a batch per interval. A text that does not fit beside what was
-// gathered goes after it, never cut.
-void InstallerDialog::AppendLogText(const wchar_t* text) {
-    const int length = lstrlenW(text);
-    if (pendingLength_ + length >= kPendingCapacity) HandOverLog();
-    if (length >= kPendingCapacity) {
-        WriteLogEnd(text);
-        return;
-    }
-    CopyMemory(pending_ + pendingLength_, text, (length + 1) * sizeof(wchar_t));
-    pendingLength_ += length;
-    if (GetTickCount() - lastHandOver_ >= handOverInterval_) HandOverLog();
-}
-
-void InstallerDialog::HandOverLog() {
-    if (pendingLength_ == 0) return;
-    WriteLogEnd(pending_);
-    pendingLength_ = 0;
-}
-
-void InstallerDialog::WriteLogEnd(const wchar_t* text) {
-    OnDialogThread([&] {
-        const DWORD start = GetTickCount();
-        const int end = GetWindowTextLengthW(log_);
-        SendMessageW(log_, EM_SETSEL, end, end);
-        SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
-        lastHandOver_ = GetTickCount();
-        handOverInterval_ = kHandOverCostFactor * (lastHandOver_ - start);
-        if (handOverInterval_ < kMinHandOverIntervalMs) handOverInterval_ = kMinHandOverIntervalMs;
-    });
-}
+void InstallerDialog::AppendLogText(const wchar_t* text) { logBatches_.Append(text); }
 
 void InstallerDialog::SetDestinationReadOnly() {
-    OnDialogThread([&] { SendMessageW(destination_, EM_SETREADONLY, TRUE, 0); });
+    onDialogThread_.Run([&] { SendMessageW(destination_, EM_SETREADONLY, TRUE, 0); });
 }
 
 void InstallerDialog::DisableButton(int identifier) {
-    OnDialogThread([&] {
+    onDialogThread_.Run([&] {
         EnableWindow(GetDlgItem(window_, identifier), FALSE);
         // Frozen: the wait cursor at once, not only at the next mouse move.
         if (!IsWindowEnabled(GetDlgItem(window_, IDCANCEL))) SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -313,8 +299,8 @@ void InstallerDialog::DisableButton(int identifier) {
 }
 
 void InstallerDialog::ClearLog() {
-    OnDialogThread([&] {
-        HandOverLog();
+    onDialogThread_.Run([&] {
+        logBatches_.HandOver();
         SendMessageW(log_, EM_SETSEL, 0, -1);
         SendMessageW(log_, EM_SCROLLCARET, 0, 0);
         SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
@@ -323,122 +309,64 @@ void InstallerDialog::ClearLog() {
 
 void InstallerDialog::ReadDestination(ShortPath& buffer) {
     buffer.text[0] = L'\0';
-    OnDialogThread([&] { GetDlgItemTextW(window_, IDC_DESTINATION, buffer.text, ShortPath::capacity); });
+    onDialogThread_.Run([&] { GetDlgItemTextW(window_, IDC_DESTINATION, buffer.text, ShortPath::capacity); });
 }
 
 void InstallerDialog::ShowMessage(const wchar_t* text, const wchar_t* caption) {
-    OnDialogThread([&] {
-        HandOverLog();
+    onDialogThread_.Run([&] {
+        logBatches_.HandOver();
         MessageBoxW(window_, text, caption, MB_OK | MB_ICONINFORMATION);
     });
 }
 
 bool InstallerDialog::AskRetry(const wchar_t* text, const wchar_t* caption) {
     bool retry = false;
-    OnDialogThread([&] {
-        HandOverLog();
-        // Red on the button while the install waits for the answer; Retry
-        // goes on where it was, still counting or copying.
-        if (progressing_) ShowState(TBPF_ERROR);
+    onDialogThread_.Run([&] {
+        logBatches_.HandOver();
+        progress_.ShowWaitingForUser();
         retry = MessageBoxW(window_, text, caption, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY;
-        if (progressing_ && retry) ShowState(total_.load() != 0 ? TBPF_NORMAL : TBPF_INDETERMINATE);
+        if (retry) progress_.ShowRetrying();
     });
     return retry;
 }
 
 void InstallerDialog::EndWithResult(int result) {
-    OnDialogThread([&] {
-        HandOverLog();
+    onDialogThread_.Run([&] {
+        logBatches_.HandOver();
         EndDialog(window_, result);
     });
 }
 
-// Until the room count has given the total, how far the install has got is
-// not known: the button shows only that it works, as the taskbar list's
-// documentation does while the work is counted.
 void InstallerDialog::StartProgress() {
-    OnDialogThread([&] {
-        done_.store(0);
-        total_.store(0);
-        progressing_ = true;
-        state_ = TBPF_INDETERMINATE;
-        ConnectTaskbar();
-        SetTimer(window_, kProgressTimer, kProgressTickMs, nullptr);
-    });
+    onDialogThread_.Run([&] { progress_.Start(); });
 }
 
-void InstallerDialog::ShowProgress(ULONGLONG done, ULONGLONG total) {
-    total_.store(total);
-    done_.store(done);
-}
+void InstallerDialog::ShowProgress(ULONGLONG done, ULONGLONG total) { progress_.Show(done, total); }
 
 void InstallerDialog::EndProgress() {
-    OnDialogThread([&] {
-        if (!progressing_) return;
-        progressing_ = false;
-        KillTimer(window_, kProgressTimer);
-        ShowValue();
-        ShowState(TBPF_NOPROGRESS);
-        ReleaseTaskbar();
-    });
-}
-
-// Makes the taskbar list (again) and shows the state on it; the value
-// follows at the next tick. Where Windows has no ITaskbarList3, nothing.
-void InstallerDialog::ConnectTaskbar() {
-    ReleaseTaskbar();
-    ITaskbarList3* list = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
-                                reinterpret_cast<void**>(&list)))) {
-        return;
-    }
-    if (FAILED(list->HrInit())) {
-        list->Release();
-        return;
-    }
-    taskbar_ = list;
-    valueShown_ = false;
-    // result ignored: a button that shows nothing changes nothing else.
-    taskbar_->SetProgressState(window_, state_);
-}
-
-void InstallerDialog::ReleaseTaskbar() {
-    if (taskbar_ != nullptr) taskbar_->Release();
-    taskbar_ = nullptr;
-}
-
-void InstallerDialog::ShowState(TBPFLAG state) {
-    state_ = state;
-    // result ignored, as for every call on the list.
-    if (taskbar_ != nullptr) taskbar_->SetProgressState(window_, state_);
-}
-
-// Shows the latest value, unless the button has it already.
-void InstallerDialog::ShowValue() {
-    // total_ is stored before done_, and the same from the copy's start to its end.
-    const ULONGLONG done = done_.load();
-    const ULONGLONG total = total_.load();
-    if (taskbar_ == nullptr || total == 0 || (valueShown_ && done == shownDone_)) return;
-    if (state_ == TBPF_INDETERMINATE) ShowState(TBPF_NORMAL);
-    lastValue_ = GetTickCount();
-    taskbar_->SetProgressValue(window_, done, total);
-    shownDone_ = done;
-    valueShown_ = true;
+    onDialogThread_.Run([&] { progress_.End(); });
 }
 
 // The install was refused once the walk had shown why: the dialog as it was
 // before "Извлечь", the destination in hand for the user to change.
 void InstallerDialog::Thaw() {
-    OnDialogThread([&] {
-        HandOverLog();
+    onDialogThread_.Run([&] {
+        logBatches_.HandOver();
         SendMessageW(destination_, EM_SETREADONLY, FALSE, 0);
         for (int button : {IDOK, IDCANCEL, IDC_BROWSE}) EnableWindow(GetDlgItem(window_, button), TRUE);
-        wchar_t format[kTextCapacity];
-        wchar_t information[kTextCapacity] = L"";
-        if (LoadStringW(g_moduleInstance, IDS_INFORMATION, format, kTextCapacity - 1) > 0) {
-            wsprintfW(information, format, kMainProgramFile);
-        }
-        SetWindowTextW(log_, information);
+        ShowInformation();
         SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(destination_), TRUE);
     });
+}
+
+// The log shows the information text: string 129 formatted with the main
+// program's name. Without the string the log is empty; an unloaded buffer is
+// never formatted.
+void InstallerDialog::ShowInformation() {
+    wchar_t format[kTextCapacity];
+    wchar_t information[kTextCapacity] = L"";
+    if (LoadStringW(g_moduleInstance, IDS_INFORMATION, format, kTextCapacity - 1) > 0) {
+        wsprintfW(information, format, kMainProgramFile);
+    }
+    SetWindowTextW(log_, information);
 }

@@ -85,6 +85,9 @@ bool WaitUntilLogged(const Installer& installer, int lines) {
 constexpr int kLinesBeforeInterrupting = 5;
 constexpr int kFilesToHandleIt = 50;
 
+// The message the install's thread posts to the dialog as it ends.
+constexpr UINT kInstallEndedMessage = WM_APP + 2;
+
 // `text` as it comes back from the ANSI code page: what a program that keeps
 // it in that code page (with the system's best-fit conversion) ends up with.
 std::string ThroughAnsiCodePage(const std::string& text) {
@@ -211,7 +214,9 @@ TEST_F(EndToEndTest, EnterInstallsIntoTheTypedFolderAndStartsTheProgram) {
     for (char& c : typed) c = c == '\\' ? '/' : c;
     ASSERT_TRUE(StartCopy(installer, typed)) << "the copy was not under way";
     // A cancel command during the copy (Wine's close box sends one even with
-    // "Отмена" disabled) must neither end nor hide the dialog.
+    // "Отмена" disabled) must neither end nor hide the dialog, even after
+    // another process has posted the dialog's own "the install has ended".
+    PostMessageA(installer.dialog, kInstallEndedMessage, 0, 0);
     PostMessageA(installer.dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitUntilLogged(installer, kLinesBeforeInterrupting + kFilesToHandleIt))
         << "the copy ended before the command was surely handled";

@@ -95,6 +95,50 @@ TEST(LayoutTest, EveryControlsTextFitsTheControl) {
     });
 }
 
+// Width and height of `icon`, in pixels.
+SIZE SizeOf(HICON icon) {
+    ICONINFO info = {};
+    BITMAP bitmap = {};
+    if (icon == nullptr || !GetIconInfo(icon, &info)) return {0, 0};
+    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    // A mask without colour holds the AND and the XOR mask one above the other.
+    return {bitmap.bmWidth, info.hbmColor != nullptr ? bitmap.bmHeight : bitmap.bmHeight / 2};
+}
+
+// Moved to a monitor of another DPI (or the same one, which changes nothing),
+// the window takes the rectangle Windows suggests, in proportion to the DPI,
+// and icons of the sizes Windows gives at the new DPI.
+TEST(LayoutTest, ADpiChangeTakesTheSuggestedRectangleAndIconsOfItsSizes) {
+    // Both from after Windows XP, which the product's headers stop at.
+    const UINT kDpiChanged = 0x02E0;
+    const auto metricForDpi = reinterpret_cast<int(WINAPI*)(int, UINT)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+    ASSERT_NE(nullptr, metricForDpi);
+    for (int dpi : {96, 144, 192}) {
+        SCOPED_TRACE(std::to_string(dpi) + " DPI from " + std::to_string(SystemDpi()));
+        RECT window = {}, suggested = {};
+        SIZE big = {}, smallOne = {};
+        OnShownDialog([&](HWND dialog) {
+            GetWindowRect(dialog, &window);
+            suggested = {40, 30, 40 + MulDiv(window.right - window.left, dpi, SystemDpi()),
+                         30 + MulDiv(window.bottom - window.top, dpi, SystemDpi())};
+            SendMessageW(dialog, kDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+            GetWindowRect(dialog, &window);
+            big = SizeOf(reinterpret_cast<HICON>(SendMessageW(dialog, WM_GETICON, ICON_BIG, 0)));
+            smallOne = SizeOf(reinterpret_cast<HICON>(SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0)));
+        });
+        EXPECT_TRUE(EqualRect(&suggested, &window)) << "took " << window.left << "," << window.top << " "
+                                                    << window.right - window.left << "x"
+                                                    << window.bottom - window.top;
+        EXPECT_EQ(metricForDpi(SM_CXICON, dpi), big.cx);
+        EXPECT_EQ(metricForDpi(SM_CYICON, dpi), big.cy);
+        EXPECT_EQ(metricForDpi(SM_CXSMICON, dpi), smallOne.cx);
+        EXPECT_EQ(metricForDpi(SM_CYSMICON, dpi), smallOne.cy);
+    }
+}
+
 TEST(LayoutTest, TheDialogFitsTheWorkAreaAndScalesWithTheSystemDpi) {
     const int dpi = SystemDpi();
     RECT window = {}, client = {}, area = {};

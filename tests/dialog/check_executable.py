@@ -66,20 +66,21 @@ XP = {dll: set(names.split()) for dll, names in {
         GetStartupInfoW GetTickCount GetVolumeInformationA GetVolumeInformationW GetVolumePathNameA GetVolumePathNameW
         HeapAlloc HeapFree HeapReAlloc InitializeCriticalSection LeaveCriticalSection LoadLibraryA LoadLibraryW
         LocalFree lstrcatA lstrcatW
-        lstrcmpA lstrcmpiA lstrcmpiW lstrcmpW lstrcpynA lstrcpynW lstrlenA lstrlenW MoveFileExA MoveFileExW
+        lstrcmpA lstrcmpiA lstrcmpiW lstrcmpW lstrcpynA lstrcpynW lstrlenA lstrlenW MoveFileExA MoveFileExW MulDiv
         MultiByteToWideChar ReadFile SetEvent SetFileAttributesA SetFileAttributesW SetFileTime SetLastError
         SetUnhandledExceptionFilter Sleep TlsGetValue VirtualAlloc VirtualFree VirtualProtect VirtualQuery
         WaitForSingleObject WideCharToMultiByte WinExec WriteFile''',
     'user32.dll': '''
         CharUpperBuffA CharUpperBuffW DefWindowProcA DefWindowProcW DestroyIcon DialogBoxParamA DialogBoxParamW DispatchMessageA DispatchMessageW
-        EnableWindow EndDialog FindWindowA FindWindowW GetActiveWindow GetDlgItem GetDlgItemTextA GetDlgItemTextW
+        EnableWindow EndDialog FindWindowA FindWindowW GetActiveWindow GetDC GetDlgItem GetDlgItemTextA GetDlgItemTextW
         GetLastActivePopup GetSystemMetrics GetWindow GetWindowLongA GetWindowLongW GetWindowRect GetWindowTextLengthA
         GetWindowTextLengthW GetWindowThreadProcessId IsIconic IsWindowEnabled KillTimer LoadCursorA LoadCursorW
         LoadImageA LoadImageW LoadStringA LoadStringW MessageBoxA MessageBoxW MsgWaitForMultipleObjects PeekMessageA
-        PeekMessageW PostMessageA PostMessageW RegisterWindowMessageW SendMessageA SendMessageW SetCursor
+        PeekMessageW PostMessageA PostMessageW RegisterWindowMessageW ReleaseDC SendMessageA SendMessageW SetCursor
         SetDlgItemTextA SetDlgItemTextW SetForegroundWindow SetTimer SetWindowLongA SetWindowLongW SetWindowPos
         SetWindowTextA SetWindowTextW ShowWindow SystemParametersInfoA SystemParametersInfoW TranslateMessage
         WaitForInputIdle wsprintfA wsprintfW''',
+    'gdi32.dll': 'GetDeviceCaps',
     'advapi32.dll': 'GetTokenInformation OpenProcessToken RegCloseKey RegOpenKeyExA RegOpenKeyExW RegQueryValueExA '
                     'RegQueryValueExW',
     'ole32.dll': 'CoCreateInstance CoInitialize CoTaskMemFree CoUninitialize',
@@ -231,6 +232,7 @@ check(tags and not any(b':' in tag.split()[0] for tag in tags), 'manifest: no na
 check(tags and all(tag.count(b'xmlns') <= 1 for tag in tags), 'manifest: at most one namespace declaration an element')
 ASM1, ASM3 = 'urn:schemas-microsoft-com:asm.v1', 'urn:schemas-microsoft-com:asm.v3'
 COMPAT, SETTINGS = 'urn:schemas-microsoft-com:compatibility.v1', 'http://schemas.microsoft.com/SMI/2005/WindowsSettings'
+SETTINGS2016 = 'http://schemas.microsoft.com/SMI/2016/WindowsSettings'
 identity = {'type': 'win32', 'name': 'Zelarit.Orventa.Installer', 'version': '1.0.0.1', 'processorArchitecture': 'x86'}
 controls = {'type': 'win32', 'name': 'Microsoft.Windows.Common-Controls', 'version': '6.0.0.0',
             'processorArchitecture': 'x86', 'publicKeyToken': '6595b64144ccf1df', 'language': '*'}
@@ -257,6 +259,8 @@ expected_manifest = [  # element path, attributes, text
     (f'{{{ASM1}}}assembly/{{{ASM3}}}application', {}, ''),
     (f'{{{ASM1}}}assembly/{{{ASM3}}}application/{{{ASM3}}}windowsSettings', {}, ''),
     (f'{{{ASM1}}}assembly/{{{ASM3}}}application/{{{ASM3}}}windowsSettings/{{{SETTINGS}}}dpiAware', {}, 'true'),
+    (f'{{{ASM1}}}assembly/{{{ASM3}}}application/{{{ASM3}}}windowsSettings/{{{SETTINGS2016}}}dpiAwareness', {},
+     'PerMonitorV2, System'),
 ]
 
 
@@ -279,6 +283,6 @@ for path, attributes, text in extra:
     check(False, f'manifest: unexpected {path} {attributes} {text!r}')
 check(not missing and not extra and len(got_manifest) == len(expected_manifest),
       f'manifest: {len(expected_manifest)} elements as expected: highestAvailable, Windows '
-      f'{", ".join(windows)}, dpiAware true, Common Controls 6 for x86')
+      f'{", ".join(windows)}, dpiAware true, dpiAwareness PerMonitorV2 then System, Common Controls 6 for x86')
 
 finish()
