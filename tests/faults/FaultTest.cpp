@@ -402,6 +402,13 @@ protected:
         return ReadFile(path);
     }
 
+    // Types `destination` into the installer's dialog and presses "Извлечь".
+    static void Extract(Installer& installer, const std::string& destination) {
+        ASSERT_NE(nullptr, installer.dialog) << "the dialog did not appear within " << WindowTimeout() << " ms";
+        SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(destination).c_str()));
+        PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
+    }
+
     // Sizes T: for the row; returns the room box it must bring, or "".
     std::string PrepareRoom(const Fault& fault, const std::string& destination);
     void Check(const Fault& fault, bool retry);
@@ -796,9 +803,7 @@ TEST_F(FaultTest, AHungExplorerHoldsTheInstallerUpFor15SecondsAtMost) {
     Switch("row hung Explorer", "");
     Job job;
     Installer installer("X:\\", &job);
-    ASSERT_NE(nullptr, installer.dialog) << "the dialog did not appear within " << WindowTimeout() << " ms";
-    SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(destination).c_str()));
-    PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_NO_FATAL_FAILURE(Extract(installer, destination));
     HWND box = WaitForWindow(shown::kCompletionCaption, installer.Id(), kRunBoundMs);
     ASSERT_NE(nullptr, box) << "no completion box";
 
@@ -890,9 +895,7 @@ TEST_F(FaultTest, EveryFileIsOnTheDiskBeforeItReplacesOneAndBeforeTheBox) {
     Switch("row recorded", "");
     Job job;
     Installer installer("X:\\", &job);
-    ASSERT_NE(nullptr, installer.dialog) << "the dialog did not appear within " << WindowTimeout() << " ms";
-    SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(destination).c_str()));
-    PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_NO_FATAL_FAILURE(Extract(installer, destination));
     HWND box = WaitForWindow(shown::kCompletionCaption, installer.Id(), kRunBoundMs);
     ASSERT_NE(nullptr, box) << "no completion box";
     const std::string atBox = ReadFile(log);
