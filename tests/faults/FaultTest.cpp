@@ -433,8 +433,9 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
         Request("link\t" + UnixPath(elsewhere + "\\a.txt") + "\t" + UnixPath(destination) + "/data/a.txt");
         // Wine does not mark a link to a file as a reparse point; read through, it is there.
         EXPECT_EQ("not the disc's", ReadFile(destination + "\\data\\a.txt")) << "no link";
-        // And one at the name of the installer's work folder, to an empty folder elsewhere.
-        MakeFolders(elsewhere + "\\work");
+        // And one at the name of the installer's work folder, to a folder
+        // elsewhere that holds a file of its list's name.
+        WriteFile(elsewhere + "\\work\\list", "not the installer's");
         Request("link\t" + UnixPath(elsewhere + "\\work") + "\t" + UnixPath(destination) + "/~hdwork");
         return "";
     }
