@@ -6,13 +6,13 @@
 #include "logic/HeapArray.h"
 #include "logic/PathHelpers.h"
 #include "logic/Volume.h"
+#include "logic/WorkFolder.h"
 
 namespace {
 
 // The installer's work folder in the destination (see WorkFolder): its list,
 // one temporary file at a time, and for each earlier file kept aside a
 // second name, "k" and its number, and a line of the list.
-const wchar_t kWorkFolderName[] = L"~hdwork";
 const wchar_t kKeptName[] = L"k00000";
 constexpr ULONGLONG kListStart = 64;                          // its first line
 constexpr ULONGLONG kListLine = (260 + 24) * sizeof(wchar_t);  // a path below the destination and numbers
@@ -102,9 +102,9 @@ public:
     // name in the work folder and a line of its list.
     ULONGLONG RequiredKeeping() const {
         const ULONGLONG names = footprint_.Clusters(work_.entries + kept_ * footprint_.Entries(kKeptName));
-        const ULONGLONG list = footprint_.File(kListStart + kept_ * kListLine, L"list");
+        const ULONGLONG list = footprint_.File(kListStart + kept_ * kListLine, kWorkListName);
         const ULONGLONG keeping = added_ + (names > work_.counted ? names - work_.counted : 0) + list -
-                                  footprint_.File(kListStart, L"list");
+                                  footprint_.File(kListStart, kWorkListName);
         return keeping > Required() ? keeping : Required();
     }
 
@@ -166,9 +166,9 @@ private:
     void MakeWorkFolder() {
         Name(folders_[0], kWorkFolderName);
         work_ = Made();
-        Name(work_, L"list");
+        Name(work_, kWorkListName);
         Name(work_, L"t0");
-        Take(footprint_.File(kListStart, L"list"));
+        Take(footprint_.File(kListStart, kWorkListName));
     }
 
     void Take(ULONGLONG bytes) {

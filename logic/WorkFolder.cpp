@@ -4,10 +4,11 @@
 #include "logic/HeapArray.h"
 #include "logic/PathHelpers.h"
 
+const wchar_t kWorkFolderName[] = L"~hdwork";
+const wchar_t kWorkListName[] = L"list";
+
 namespace {
 
-const wchar_t kFolderName[] = L"~hdwork";
-const wchar_t kListName[] = L"list";
 const wchar_t kEmptyName[] = L"empty";
 // The list's first line: what tells a work folder of this installer's from
 // a folder that happens to have its name.
@@ -28,9 +29,9 @@ bool OnDiscTop(const CopyPlan& plan, const wchar_t* name) {
 // "~hdwork" for 0, "~hdwork<n>" after.
 void FolderName(wchar_t (&name)[16], int n) {
     if (n == 0) {
-        lstrcpyW(name, kFolderName);
+        lstrcpyW(name, kWorkFolderName);
     } else {
-        wsprintfW(name, L"%s%d", kFolderName, n);
+        wsprintfW(name, L"%s%d", kWorkFolderName, n);
     }
 }
 
@@ -121,7 +122,7 @@ bool IsDigits(const wchar_t* text) {
 
 // Whether `name` is one this installer gives the files of its work folder.
 bool IsOwnName(const wchar_t* name) {
-    return lstrcmpW(name, kListName) == 0 || lstrcmpW(name, kEmptyName) == 0 ||
+    return lstrcmpW(name, kWorkListName) == 0 || lstrcmpW(name, kEmptyName) == 0 ||
            ((name[0] == L't' || name[0] == L'k') && IsDigits(name + 1));
 }
 
@@ -174,7 +175,7 @@ DWORD WorkFolder::Open() {
         return error;
     }
     LongPath list;
-    PathOf(list, kListName);
+    PathOf(list, kWorkListName);
     list_ = CreateFileW(list.text, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
     const DWORD bytes = lstrlenW(kListHeader) * sizeof(wchar_t);
@@ -255,7 +256,7 @@ void WorkFolder::Remove() {
         wsprintfW(name, L"k%d", kept);
         DeleteOwnFile(folder_.text, name);
     }
-    DeleteOwnFile(folder_.text, kListName);
+    DeleteOwnFile(folder_.text, kWorkListName);
     if (!RemoveDirectoryW(folder_.text)) RemoveOwnFiles(folder_.text);
 }
 
@@ -359,7 +360,7 @@ void PutBackLeftEarlierFiles(const wchar_t* destination, const CopyPlan& plan) {
         if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
                 FILE_ATTRIBUTE_DIRECTORY ||
             OnDiscTop(plan, found.cFileName) || !JoinLongPath(folder, destination, found.cFileName) ||
-            !JoinLongPath(list, folder.text, kListName) || !ReadList(list.text, text)) {
+            !JoinLongPath(list, folder.text, kWorkListName) || !ReadList(list.text, text)) {
             continue;
         }
         // What could not be put back stays, listed, for the next install.

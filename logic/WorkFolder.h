@@ -6,6 +6,10 @@
 
 class CopyPlan;
 
+// The work folder's first name, and its list's: the room count counts them.
+extern const wchar_t kWorkFolderName[];
+extern const wchar_t kWorkListName[];
+
 // The installer's own folder inside the destination, for the length of one
 // install: the files it writes before they take their names, and the earlier
 // files they replace, kept aside until the install completes, so that one
