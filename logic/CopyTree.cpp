@@ -84,7 +84,7 @@ DWORD FlushAgain(const wchar_t* path) {
 // The copy itself, step by step in the plan's order: each folder created,
 // each file written whole from what the reader brings in the installer's own
 // work folder, renamed into place and logged, and made durable by the flush
-// thread meanwhile. The reader is kept up to kQueueCapacity files ahead, so
+// threads meanwhile. The reader is kept up to kQueueCapacity files ahead, so
 // that the drive reads on while a file is written, checked and logged. A step
 // that fails is offered for Retry until it succeeds or the user cancels; a
 // file is then read again from its start, and the files after it too. Each
