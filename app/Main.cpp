@@ -7,7 +7,8 @@
 #include <objbase.h>
 
 #include "dialog/InstallerDialog.h"
-#include "logic/Install.h"
+#include "logic/install/Install.h"
+#include "logic/view/Caption.h"
 
 namespace {
 

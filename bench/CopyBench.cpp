@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "bench/BenchTiming.h"
-#include "logic/CopyPlan.h"
-#include "logic/CopyTree.h"
-#include "logic/InstallerView.h"
-#include "logic/PlanLimits.h"
-#include "logic/ProgressMeter.h"
-#include "logic/Room.h"
+#include "logic/plan/CopyPlan.h"
+#include "logic/copy/CopyTree.h"
+#include "logic/view/InstallerView.h"
+#include "logic/plan/PlanLimits.h"
+#include "logic/view/ProgressMeter.h"
+#include "logic/plan/Room.h"
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/ForeignWindows.h"

@@ -3,8 +3,10 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "logic/Install.h"
-#include "logic/PathHelpers.h"
+#include <initializer_list>
+
+#include "logic/install/Install.h"
+#include "logic/destination/FullPath.h"
 #include "resources/ResourceIds.h"
 
 HINSTANCE g_moduleInstance = nullptr;

@@ -7,7 +7,7 @@
 #include "dialog/DialogThread.h"
 #include "dialog/LogBatches.h"
 #include "dialog/TaskbarProgress.h"
-#include "logic/InstallerView.h"
+#include "logic/view/InstallerView.h"
 
 // The running executable's module handle. Set once at start-up, before the
 // dialog runs; read afterwards to load the dialog template, icon and string.

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "dialog/InstallerDialog.h"
-#include "logic/CopyTree.h"
-#include "logic/ProgressMeter.h"
+#include "logic/copy/CopyTree.h"
+#include "logic/view/ProgressMeter.h"
 #include "support/DialogHarness.h"
 #include "support/FileTree.h"
 #include "support/GuardedPath.h"

@@ -7,11 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include "logic/CopyPlan.h"
-#include "logic/CopyTree.h"
-#include "logic/Footprint.h"
-#include "logic/ProgressMeter.h"
-#include "logic/Volume.h"
+#include "logic/plan/CopyPlan.h"
+#include "logic/copy/CopyTree.h"
+#include "logic/plan/Footprint.h"
+#include "logic/view/ProgressMeter.h"
+#include "logic/shared/Volume.h"
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/RecordingView.h"

@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "logic/Install.h"
+#include "logic/install/Install.h"
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/InstallScene.h"

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include "logic/PathHelpers.h"
+#include "logic/shared/PathText.h"
+#include "logic/shared/FileSystem.h"
+#include "logic/shared/FolderIdentity.h"
+#include "logic/destination/FullPath.h"
 #include "support/FileTree.h"
 #include "support/GuardedPath.h"
 

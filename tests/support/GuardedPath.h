@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "logic/PathText.h"
+#include "logic/shared/PathText.h"
 
 // A PathText followed by sentinel units, all pre-filled with junk, so that a
 // write past the capacity or a unit the call should have written shows up.

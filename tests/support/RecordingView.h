@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "logic/InstallerView.h"
+#include "logic/view/InstallerView.h"
 #include "support/Text.h"
 
 // An InstallerView that records every call in order, as UTF-8 text, e.g.

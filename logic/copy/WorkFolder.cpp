@@ -1,11 +1,9 @@
-#include "logic/WorkFolder.h"
+#include "logic/copy/WorkFolder.h"
 
-#include "logic/CopyPlan.h"
-#include "logic/HeapArray.h"
-#include "logic/PathHelpers.h"
-
-const wchar_t kWorkFolderName[] = L"~hdwork";
-const wchar_t kWorkListName[] = L"list";
+#include "logic/plan/CopyPlan.h"
+#include "logic/shared/HeapArray.h"
+#include "logic/shared/PathText.h"
+#include "logic/shared/FileSystem.h"
 
 namespace {
 

@@ -1,8 +1,11 @@
-#include "logic/Volume.h"
+#include "logic/shared/Volume.h"
 
 #include <winioctl.h>
 
-#include "logic/PathHelpers.h"
+#include <initializer_list>
+
+#include "logic/shared/PathText.h"
+#include "logic/shared/FileSystem.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "logic/Flusher.h"
+#include "logic/copy/Flusher.h"
 
 Flusher::Flusher() { InitializeCriticalSection(&lock_); }
 

@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include "logic/DialogResources.h"
-#include "logic/PathText.h"
+#include "logic/shared/PathText.h"
 
 // What the installation logic may do to the installer's dialog. The logic never
 // touches a window itself; InstallerDialog carries these out on its controls,
@@ -15,7 +14,8 @@ public:
     virtual void AppendLogText(const wchar_t* text) = 0;
     // Makes the destination field read-only.
     virtual void SetDestinationReadOnly() = 0;
-    // Disables one of the buttons IDOK, IDCANCEL or the browse button.
+    // Disables one of the dialog's buttons: IDOK, IDCANCEL or IDC_BROWSE
+    // (resources/ResourceIds.h).
     virtual void DisableButton(int identifier) = 0;
     // Empties the log.
     virtual void ClearLog() = 0;

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "logic/HeapArray.h"
-#include "logic/PathText.h"
+#include "logic/shared/HeapArray.h"
+#include "logic/shared/PathText.h"
 
 class InstallerView;
 

@@ -1,10 +1,11 @@
-#include "logic/Failure.h"
+#include "logic/view/RetryBoxes.h"
 
 #include <shlwapi.h>
 
-#include "logic/Install.h"
-#include "logic/InstallerView.h"
-#include "logic/PathHelpers.h"
+#include "logic/view/Caption.h"
+#include "logic/view/InstallerView.h"
+#include "logic/shared/PathText.h"
+#include "logic/shared/FormatText.h"
 
 namespace {
 

@@ -2,13 +2,10 @@
 
 #include <windows.h>
 
-#include "logic/PathText.h"
+#include "logic/shared/PathText.h"
+#include "logic/shared/WorkNames.h"
 
 class CopyPlan;
-
-// The work folder's first name, and its list's: the room count counts them.
-extern const wchar_t kWorkFolderName[];
-extern const wchar_t kWorkListName[];
 
 // The installer's own folder inside the destination, for the length of one
 // install: the files it writes before they take their names, and the earlier

@@ -1,4 +1,4 @@
-#include "logic/ReadAhead.h"
+#include "logic/copy/ReadAhead.h"
 
 namespace {
 constexpr int kPathUnits = 1024;

@@ -1,6 +1,6 @@
-#include "logic/ProgressMeter.h"
+#include "logic/view/ProgressMeter.h"
 
-#include "logic/InstallerView.h"
+#include "logic/view/InstallerView.h"
 
 ProgressMeter::ProgressMeter(InstallerView& view, ULONGLONG total) : view_(view), total_(total) {
     view_.ShowProgress(0, total_);

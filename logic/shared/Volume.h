@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "logic/PathText.h"
+#include "logic/shared/PathText.h"
 
 // What the installer learns of the volume a destination lies on before it
 // writes there: where it is, how it stores files, what room is left.

@@ -1,8 +1,10 @@
-#include "logic/PlanLimits.h"
+#include "logic/plan/PlanLimits.h"
 
-#include "logic/CopyPlan.h"
-#include "logic/PathHelpers.h"
-#include "logic/Volume.h"
+#include "logic/plan/CopyPlan.h"
+#include "logic/shared/PathText.h"
+#include "logic/shared/FileSystem.h"
+#include "logic/shared/FormatText.h"
+#include "logic/shared/Volume.h"
 
 namespace {
 

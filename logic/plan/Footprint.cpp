@@ -1,6 +1,6 @@
-#include "logic/Footprint.h"
+#include "logic/plan/Footprint.h"
 
-#include "logic/Volume.h"
+#include "logic/shared/Volume.h"
 
 namespace {
 

@@ -1,16 +1,22 @@
-#include "logic/Install.h"
+#include "logic/install/Install.h"
 
 #include <windows.h>
 
 #include "desktop/ShellStart.h"
 #include "desktop/Shortcut.h"
-#include "logic/CopyPlan.h"
-#include "logic/CopyTree.h"
-#include "logic/InstallerView.h"
-#include "logic/PathHelpers.h"
-#include "logic/PlanLimits.h"
-#include "logic/ProgressMeter.h"
-#include "logic/Room.h"
+#include "logic/plan/CopyPlan.h"
+#include "logic/copy/CopyTree.h"
+#include "logic/view/Caption.h"
+#include "logic/view/InstallerView.h"
+#include "logic/shared/PathText.h"
+#include "logic/shared/FileSystem.h"
+#include "logic/shared/FolderIdentity.h"
+#include "logic/shared/FormatText.h"
+#include "logic/destination/FullPath.h"
+#include "resources/ResourceIds.h"
+#include "logic/plan/PlanLimits.h"
+#include "logic/view/ProgressMeter.h"
+#include "logic/plan/Room.h"
 
 const wchar_t kMainProgramFile[] = L"zel_or.exe";
 const wchar_t kDefaultDestination[] = L"C:\\ZelOr";
@@ -31,7 +37,6 @@ const wchar_t kControlCharacterMessage[] =
 const wchar_t kDriveUnavailableMessage[] =
     L"Диск %s недоступен. Если это сетевой диск, выберите папку на локальном диске.";
 const wchar_t kAlreadyRunningMessage[] = L"Установка уже выполняется.";
-const wchar_t kInstallerCaption[] = L"" INSTALLER_CAPTION;
 
 namespace {
 

@@ -1,9 +1,10 @@
-#include "logic/TreeWalk.h"
+#include "logic/plan/TreeWalk.h"
 
-#include "logic/Failure.h"
-#include "logic/HeapArray.h"
-#include "logic/InstallerView.h"
-#include "logic/PathHelpers.h"
+#include "logic/view/RetryBoxes.h"
+#include "logic/shared/HeapArray.h"
+#include "logic/view/InstallerView.h"
+#include "logic/shared/PathText.h"
+#include "logic/shared/FolderIdentity.h"
 
 namespace {
 

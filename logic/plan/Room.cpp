@@ -1,12 +1,13 @@
-#include "logic/Room.h"
+#include "logic/plan/Room.h"
 
-#include "logic/CopyPlan.h"
-#include "logic/Failure.h"
-#include "logic/Footprint.h"
-#include "logic/HeapArray.h"
-#include "logic/PathHelpers.h"
-#include "logic/Volume.h"
-#include "logic/WorkFolder.h"
+#include "logic/plan/CopyPlan.h"
+#include "logic/view/RetryBoxes.h"
+#include "logic/plan/Footprint.h"
+#include "logic/shared/HeapArray.h"
+#include "logic/shared/PathText.h"
+#include "logic/shared/FileSystem.h"
+#include "logic/shared/Volume.h"
+#include "logic/shared/WorkNames.h"
 
 namespace {
 

@@ -16,7 +16,6 @@ extern const wchar_t kSameFolderMessage[];
 extern const wchar_t kReservedNameMessage[];      // %s = the folder name as typed
 extern const wchar_t kDriveUnavailableMessage[];  // %s = the drive, "Q:"
 extern const wchar_t kAlreadyRunningMessage[];
-extern const wchar_t kInstallerCaption[];
 
 // What "Извлечь" does: freezes the dialog, checks the destination's room,
 // copies the folder of the running program into the destination typed in the

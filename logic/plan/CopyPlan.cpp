@@ -1,8 +1,9 @@
-#include "logic/CopyPlan.h"
+#include "logic/plan/CopyPlan.h"
 
-#include "logic/Failure.h"
-#include "logic/PathHelpers.h"
-#include "logic/TreeWalk.h"
+#include "logic/view/RetryBoxes.h"
+#include "logic/shared/PathText.h"
+#include "logic/shared/FormatText.h"
+#include "logic/plan/TreeWalk.h"
 
 // Keeps every entry the walk finds; a step that cannot be held is asked
 // about as the file or folder it is, until it can or the user cancels.

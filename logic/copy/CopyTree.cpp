@@ -1,16 +1,18 @@
-#include "logic/CopyTree.h"
+#include "logic/copy/CopyTree.h"
 
 #include <windows.h>
 
-#include "logic/CopyPlan.h"
-#include "logic/Failure.h"
-#include "logic/InstallerView.h"
-#include "logic/PathHelpers.h"
-#include "logic/ProgressMeter.h"
-#include "logic/Flusher.h"
-#include "logic/HeapArray.h"
-#include "logic/ReadAhead.h"
-#include "logic/WorkFolder.h"
+#include "logic/plan/CopyPlan.h"
+#include "logic/view/RetryBoxes.h"
+#include "logic/view/InstallerView.h"
+#include "logic/shared/PathText.h"
+#include "logic/shared/FileSystem.h"
+#include "logic/shared/FolderIdentity.h"
+#include "logic/view/ProgressMeter.h"
+#include "logic/copy/Flusher.h"
+#include "logic/shared/HeapArray.h"
+#include "logic/copy/ReadAhead.h"
+#include "logic/copy/WorkFolder.h"
 
 namespace {
 

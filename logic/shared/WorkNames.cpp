@@ -1,0 +1,4 @@
+#include "logic/shared/WorkNames.h"
+
+const wchar_t kWorkFolderName[] = L"~hdwork";
+const wchar_t kWorkListName[] = L"list";
