@@ -24,7 +24,6 @@ packages=(
 )
 native=1
 [ "$(HD_TEST_X64= "$here/host-arch")" = i686 ] || native=0
-[ $native = 1 ] || packages+=(qemu-user-static)
 
 # One query for all: native packages come back bare (or as name:amd64),
 # foreign ones as name:i386, as they are listed above.
@@ -61,6 +60,31 @@ if ((${#missing[@]})); then
   fi
 fi
 
+# Where the kernel runs no 32-bit code, 32-bit programs run under qemu-i386.
+# The release's qemu (7.2) crashes 32-bit Wine as soon as a program starts a
+# second thread, which HD.EXE does for every install; the release's
+# backports hold one that runs it (10.0). Their lists come from the site
+# that serves the release itself.
+upgraded_qemu=0
+if [ $native = 0 ]; then
+  qemu=$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null || true)
+  if [ -z "$qemu" ] || dpkg --compare-versions "$qemu" lt 1:8; then
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    list=/etc/apt/sources.list.d/$codename-backports.sources
+    if [ ! -f "$list" ]; then
+      site=$(apt-get indextargets --format '$(SITE) $(RELEASE)' | awk -v r="$codename" '$2 == r {print $1; exit}')
+      [ -n "$site" ] || { echo "setup: no package site serves $codename, so no $codename-backports" >&2; exit 1; }
+      printf 'Types: deb\nURIs: %s\nSuites: %s-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+        "$site" "$codename" | $SUDO tee "$list" >/dev/null
+    fi
+    echo "setup: installing qemu-user-static from $codename-backports (the release's crashes 32-bit Wine's threads)"
+    $SUDO apt-get -o Acquire::Retries=3 update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o Acquire::Retries=3 install -y -qq --no-install-recommends \
+      -t "$codename-backports" qemu-user-static >/dev/null
+    upgraded_qemu=1
+  fi
+fi
+
 # Wine takes the ANSI code page from the locale, and the file names' encoding
 # from it too: without a locale generated, names outside ASCII cannot be
 # created. Russian (1251) for every test, Japanese (932) for the end-to-end
@@ -76,8 +100,12 @@ done
 
 # Where the kernel runs no 32-bit code, 32-bit programs (Wine's 32-bit loader
 # among them) run under qemu-i386 through binfmt_misc. The F flag opens the
-# emulator now, so it is found from any mount namespace later.
+# emulator now, so it is found from any mount namespace later; and so an
+# emulator replaced since is taken only once registered again.
 binfmt=/proc/sys/fs/binfmt_misc
+if [ $native = 0 ] && [ $upgraded_qemu = 1 ] && [ -e "$binfmt/qemu-i386" ]; then
+  echo -1 | $SUDO tee "$binfmt/qemu-i386" >/dev/null
+fi
 if [ $native = 0 ] && [ ! -e "$binfmt/qemu-i386" ]; then
   [ -e "$binfmt/register" ] || $SUDO mount -t binfmt_misc binfmt_misc "$binfmt"
   magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
