@@ -9,11 +9,10 @@
 #include <gtest/gtest.h>
 
 #include "dialog/InstallerDialog.h"
-#include "logic/copy/CopyTree.h"
-#include "logic/view/ProgressMeter.h"
+#include "logic/view/RetryBoxes.h"
 #include "support/DialogHarness.h"
-#include "support/FileTree.h"
 #include "support/GuardedPath.h"
+#include "support/Text.h"
 
 namespace {
 
@@ -200,34 +199,47 @@ TEST_F(InstallerViewTest, ItsBoxesAreItsOwnAndComeAfterTheGatheredLines) {
     }
 }
 
-// Writes the files a<first>.txt to a<last - 1>.txt into `medium`; returns the
-// log that a copy of them into `destination` gives.
-std::string WriteNumberedFiles(const std::string& medium, const std::string& destination, int first, int last) {
+// The copy's pace under Wine: about a millisecond a small file, from its
+// read to its line in the log.
+constexpr DWORD kCopyMsPerFile = 1;
+
+// Calls the view as the copy calls it for every file it copies, from the
+// install's thread (logic/copy: the file's bytes shown as progress, then its
+// destination path and a line break appended, two calls): for the files
+// a<first>.txt to a<last - 1>.txt of a byte each in `destination`, one every
+// kCopyMsPerFile, the last `quickAtTheEnd` of them at once, so that they are
+// still gathered when the copy stops. Returns the log they leave.
+std::string CopyFiles(InstallerDialog& view, const std::string& destination, int first, int last,
+                      int quickAtTheEnd = 0) {
     std::string log;
+    const ULONGLONG total = last - first;
+    view.ShowProgress(0, total);
     for (int i = first; i < last; ++i) {
-        const std::string name = "a" + std::to_string(i) + ".txt";
-        WriteFile(medium + "\\" + name, "x");
-        log += destination + "\\" + name + "\r\n";
+        if (i < last - quickAtTheEnd) Sleep(kCopyMsPerFile);
+        const std::string path = destination + "\\a" + std::to_string(i) + ".txt";
+        view.ShowProgress(i + 1 - first, total);
+        view.AppendLogText(Wide(path).c_str());
+        view.AppendLogText(L"\r\n");
+        log += path + "\r\n";
     }
     return log;
 }
 
+// The copy stops at a file it cannot copy (a folder in its way): it asks, as
+// it asks, and the user cancels. The log, under the box and after, holds the
+// line of every file copied before it, in order, the ones still gathered
+// when it stopped too.
 TEST_F(InstallerViewTest, ACopyThatStopsLeavesTheLinesOfEveryFileCopiedBeforeIt) {
-    ScratchFolder scratch("log-stop");
-    const std::string medium = scratch / "cd", destination = scratch / "out";
-    const std::string expected = WriteNumberedFiles(medium, destination, 100, 400);
-    // Listed after the a*.txt files (Wine lists folders sorted): it cannot be
-    // copied onto the folder of its name, so the copy stops there.
-    WriteFile(medium + "\\b.txt", "x");
-    MakeFolders(destination + "\\b.txt");
-    WriteFile(medium + "\\c.txt", "x");
+    const std::string medium = "M:\\", destination = "C:\\ZelOr";
+    std::string expected;
     Box box = {"Установка программы Зеларит:Орвента", IDCANCEL};
     OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
         AnswerNextBox(box, dialog);
         OnAnotherThread([&] {
             view.ClearLog();
-            ProgressMeter progress(view, 0);
-            EXPECT_FALSE(CopyTree(view, Wide(medium).c_str(), Wide(destination).c_str(), progress));
+            expected = CopyFiles(view, destination, 100, 400, 50);
+            EXPECT_FALSE(AskRetryCopy(view, Wide(medium).c_str(), Wide(destination).c_str(), L"b.txt",
+                                      ERROR_ACCESS_DENIED));
             view.EndWithResult(kEndedByScenario);
         });
         EXPECT_EQ(expected, TextOf(GetDlgItem(dialog, 1003)));
@@ -247,11 +259,10 @@ LRESULT CALLBACK SlowLog(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 }
 
 // Each hand-over to the slow log takes at least 20 ms, so the next one waits
-// at least 9 x 20 ms: hand-overs start at least 200 ms apart, whatever the copy.
+// at least 9 x 20 ms: hand-overs start at least 200 ms apart, whatever the
+// copy, here one of 1,500 files at the copy's pace.
 TEST_F(InstallerViewTest, ASlowLogIsHandedOverAtMostEveryNineTimesItsCost) {
-    ScratchFolder scratch("log-slow");
-    const std::string medium = scratch / "cd", destination = scratch / "out";
-    const std::string expected = WriteNumberedFiles(medium, destination, 1000, 2500);
+    std::string expected;
     DWORD elapsed = 0;
     OnLiveDialog([&](InstallerDialog& view, HWND dialog) {
         HWND log = GetDlgItem(dialog, 1003);
@@ -263,8 +274,7 @@ TEST_F(InstallerViewTest, ASlowLogIsHandedOverAtMostEveryNineTimesItsCost) {
         g_replacements = 0;
         const DWORD start = GetTickCount();
         OnAnotherThread([&] {
-            ProgressMeter progress(view, 0);
-            EXPECT_TRUE(CopyTree(view, Wide(medium).c_str(), Wide(destination).c_str(), progress));
+            expected = CopyFiles(view, "C:\\ZelOr", 1000, 2500);
             view.EndWithResult(kEndedByScenario);
         });
         elapsed = GetTickCount() - start;

@@ -1,6 +1,8 @@
 // The real HD.EXE against real faults of its medium and its destination, one
-// row per fault, each answered twice at the box that offers Retry: Cancel,
-// and Retry once the fault is lifted. run-faults.sh mounts and maps the drives:
+// row per fault (kFaults), each answered twice at the box that offers Retry:
+// Cancel, and Retry once the fault is lifted. Each row and answer is a case of
+// its own (EveryFault/FaultRow.EndsAsTheUserAnswers/<row>_<answer>), which
+// --gtest_filter runs alone. run-faults.sh mounts and maps the drives:
 //   X:  the medium, a CD-ROM drive served by fault_fs.py from HD_FAULT_MEDIUM,
 //       whose faults are switched on and healed through the file HD_FAULT_SWITCHES;
 //   T:  a small tmpfs, resized on request;
@@ -66,6 +68,9 @@ enum class Room {
 };
 
 struct Fault {
+    // The row's name in its cases': EveryFault/FaultRow.EndsAsTheUserAnswers/ID
+    // with _Cancel and _RetryOnceLifted after it where the fault brings a box.
+    const char* id;
     const char* name;
     const char* switches;     // for fault_fs.py, "" for a sound medium
     const char* destination;  // typed into the field; "" for a fresh folder on C:
@@ -85,71 +90,74 @@ struct Fault {
 };
 
 const Fault kFaults[] = {
-    {"a scratch makes a whole file unreadable", "scratch data/b.txt 0", "", 1, "", Box::kCopy, "data\\b.txt", "",
-     Lift::kHealMedium, Room::kAsIs},
-    {"a scratch from 128 KB on in a 300,000-byte file", "scratch data/big.bin 131072", "", 2, "", Box::kCopy,
-     "data\\big.bin", "", Lift::kHealMedium, Room::kAsIs},
-    {"a scratch after the main program was copied", "scratch zz/after.txt 0", "", 8, "", Box::kCopy,
-     "zz\\after.txt", "", Lift::kHealMedium, Room::kAsIs},
+    {"ScratchedFile", "a scratch makes a whole file unreadable",
+     "scratch data/b.txt 0", "", 1, "", Box::kCopy, "data\\b.txt", "", Lift::kHealMedium, Room::kAsIs},
+    {"ScratchFrom128KB", "a scratch from 128 KB on in a 300,000-byte file",
+     "scratch data/big.bin 131072", "", 2, "", Box::kCopy, "data\\big.bin", "", Lift::kHealMedium, Room::kAsIs},
+    {"ScratchAfterTheMainProgram", "a scratch after the main program was copied",
+     "scratch zz/after.txt 0", "", 8, "", Box::kCopy, "zz\\after.txt", "", Lift::kHealMedium, Room::kAsIs},
     // 128 KB of the new file were written when the read failed: the earlier
     // file stays as it was, and nothing of the new one is left.
-    {"a scratch half-way through a file an earlier installation has", "scratch data/big.bin 131072", "", 2, "",
-     Box::kCopy, "data\\big.bin", "data\\big.bin", Lift::kHealMedium, Room::kAsIs},
+    {"ScratchOverAnEarlierFile", "a scratch half-way through a file an earlier installation has",
+     "scratch data/big.bin 131072", "", 2, "", Box::kCopy, "data\\big.bin", "data\\big.bin", Lift::kHealMedium,
+     Room::kAsIs},
     // A drive retrying a damaged sector, 128 KB into the file.
-    {"one read of the disc takes 10 s", "slow data/big.bin 131072 10", "", 0, "", Box::kNone, "", "", Lift::kNone,
-     Room::kAsIs, true},
+    {"ReadTakes10Seconds", "one read of the disc takes 10 s",
+     "slow data/big.bin 131072 10", "", 0, "", Box::kNone, "", "", Lift::kNone, Room::kAsIs, true},
     // Under Wine a listing that fails half-way ends as if the folder held only
     // the names read before the fault: the platform gives the copy no sign of
     // it, so the copy completes without the rest.
-    {"the disc stops reading half-way through a folder", "break-listing data/maps 1", "", 8, "data\\maps\\m2",
-     Box::kNone, "", "", Lift::kNone, Room::kAsIs},
+    {"ListingBreaksHalfWay", "the disc stops reading half-way through a folder",
+     "break-listing data/maps 1", "", 8, "data\\maps\\m2", Box::kNone, "", "", Lift::kNone, Room::kAsIs},
     // Gone as the copy opens data\maps\m2.bin: the file there from an
     // earlier installation, which the failed copy did not touch, stays. The
     // walk may have met the disc gone too, at a folder it had still to list:
     // it tries that again once the copy has caught up, and asks only then.
-    {"the disc is taken out as the sixth file is read (EIO)", "eject data/maps/m2.bin EIO", "", 5, "", Box::kCopy,
-     "data\\maps\\m2.bin", "data\\maps\\m2.bin", Lift::kHealMedium, Room::kAsIs},
+    {"DiscTakenOutAtTheSixthFile", "the disc is taken out as the sixth file is read (EIO)",
+     "eject data/maps/m2.bin EIO", "", 5, "", Box::kCopy, "data\\maps\\m2.bin", "data\\maps\\m2.bin", Lift::kHealMedium,
+     Room::kAsIs},
     // Gone after the main program; zz was listed before its file was read.
-    {"the disc is taken out as the last file is read (ENODEV)", "eject zz/after.txt ENODEV", "", 8, "", Box::kCopy,
-     "zz\\after.txt", "", Lift::kHealMedium, Room::kAsIs},
+    {"DiscTakenOutAtTheLastFile", "the disc is taken out as the last file is read (ENODEV)",
+     "eject zz/after.txt ENODEV", "", 8, "", Box::kCopy, "zz\\after.txt", "", Lift::kHealMedium, Room::kAsIs},
     // The tree is walked before anything is written.
-    {"a folder of the disc cannot be listed (EIO)", "unlistable zz 0", "", 0, "", Box::kListing, "zz", "",
-     Lift::kHealMedium, Room::kAsIs},
-    {"the destination disk is far too small", "", "T:\\ZelOr", 0, "", Box::kRoom, "", "", Lift::kGrowDestination,
-     Room::kSmall},
+    {"FolderCannotBeListed", "a folder of the disc cannot be listed (EIO)",
+     "unlistable zz 0", "", 0, "", Box::kListing, "zz", "", Lift::kHealMedium, Room::kAsIs},
+    {"DiskFarTooSmall", "the destination disk is far too small",
+     "", "T:\\ZelOr", 0, "", Box::kRoom, "", "", Lift::kGrowDestination, Room::kSmall},
     // Each folder the install makes takes a cluster, as on FAT32 and exFAT:
     // the medium's three and the destination, and here the one above it too.
-    {"the destination disk is one cluster too small", "", "T:\\ZelOr", 0, "", Box::kRoom, "", "",
-     Lift::kGrowDestination, Room::kOneClusterShort, false, true},
-    {"the destination disk is one cluster too small for a new folder two deep", "", "T:\\Игры\\ZelOr", 0, "",
-     Box::kRoom, "", "", Lift::kGrowDestination, Room::kOneClusterShort},
+    {"DiskOneClusterTooSmall", "the destination disk is one cluster too small",
+     "", "T:\\ZelOr", 0, "", Box::kRoom, "", "", Lift::kGrowDestination, Room::kOneClusterShort, false, true},
+    {"DiskOneClusterTooSmallTwoDeep", "the destination disk is one cluster too small for a new folder two deep",
+     "", "T:\\Игры\\ZelOr", 0, "", Box::kRoom, "", "", Lift::kGrowDestination, Room::kOneClusterShort},
     // A file is written beside the one it replaces: the room the install
     // needs is what it takes at its fullest moment, not what it adds in the end.
-    {"an earlier installation and just enough room at the fullest moment", "", "T:\\ZelOr", 0, "", Box::kNone, "",
-     "", Lift::kNone, Room::kJustEnoughBesideAnEarlierInstall},
-    {"an earlier installation and one cluster too little at the fullest moment", "", "T:\\ZelOr", 0, "", Box::kRoom,
-     "", "", Lift::kGrowDestination, Room::kOneClusterShortBesideAnEarlierInstall},
+    {"EarlierInstallJustEnoughRoom", "an earlier installation and just enough room at the fullest moment",
+     "", "T:\\ZelOr", 0, "", Box::kNone, "", "", Lift::kNone, Room::kJustEnoughBesideAnEarlierInstall},
+    {"EarlierInstallOneClusterTooLittle", "an earlier installation and one cluster too little at the fullest moment",
+     "", "T:\\ZelOr", 0, "", Box::kRoom, "", "", Lift::kGrowDestination, Room::kOneClusterShortBesideAnEarlierInstall},
     // Its earlier main program is neither linked nor started.
-    {"the destination is read-only", "", "R:\\ZelOr", 0, "", Box::kFolder, "data", "zel_or.exe",
-     Lift::kMakeWritable, Room::kAsIs},
+    {"ReadOnlyDestination", "the destination is read-only",
+     "", "R:\\ZelOr", 0, "", Box::kFolder, "data", "zel_or.exe", Lift::kMakeWritable, Room::kAsIs},
     // Windows lets no one write a running program's file: a sharing violation.
-    {"the earlier installation's program still runs", "", "", 7, "", Box::kCopy, "zel_or.exe", "zel_or.exe",
-     Lift::kEndProgram, Room::kAsIs},
+    {"EarlierProgramRuns", "the earlier installation's program still runs",
+     "", "", 7, "", Box::kCopy, "zel_or.exe", "zel_or.exe", Lift::kEndProgram, Room::kAsIs},
     // The reader has gone on to the next file, which a damaged sector holds for 10 s.
-    {"the earlier program still runs while the disc retries a sector", "slow zz/after.txt 0 10", "", 7, "",
-     Box::kCopy, "zel_or.exe", "zel_or.exe", Lift::kEndProgram, Room::kAsIs, false, false, true},
+    {"EarlierProgramRunsWhileTheDiscRetries", "the earlier program still runs while the disc retries a sector",
+     "slow zz/after.txt 0 10", "", 7, "", Box::kCopy, "zel_or.exe", "zel_or.exe", Lift::kEndProgram, Room::kAsIs, false,
+     false, true},
     // Planted by anyone who could write there: the installer, with an
     // administrator's rights, writes nothing through it and leaves the
     // marks of what it finds there alone. The destination itself is a link
     // too, which the user chose: it is installed into.
-    {"a folder inside the destination is a link to a folder elsewhere", "", "", 0, "", Box::kFolder, "data", "",
-     Lift::kRemoveLink, Room::kDataLinkedElsewhere},
+    {"FolderLinkedElsewhere", "a folder inside the destination is a link to a folder elsewhere",
+     "", "", 0, "", Box::kFolder, "data", "", Lift::kRemoveLink, Room::kDataLinkedElsewhere},
     // A file of the disc's name that is a link: replaced by the disc's file
     // (which it then holds), never written through nor unmarked (the file it
     // points to, off the destination, stays as it was). A link at the name of
     // the installer's work folder makes it take another name.
-    {"a file at the destination is a link to a file elsewhere", "", "", 0, "", Box::kNone, "", "", Lift::kNone,
-     Room::kFileLinkedElsewhere},
+    {"FileLinkedElsewhere", "a file at the destination is a link to a file elsewhere",
+     "", "", 0, "", Box::kNone, "", "", Lift::kNone, Room::kFileLinkedElsewhere},
 };
 
 // From pressing "Извлечь" to the installer's end: the copy of 300 KB through
@@ -408,13 +416,154 @@ protected:
         SendMessageW(installer.Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(destination).c_str()));
         PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
     }
-
-    // Sizes T: for the row; returns the room box it must bring, or "".
-    std::string PrepareRoom(const Fault& fault, const std::string& destination);
-    void Check(const Fault& fault, bool retry);
 };
 
-std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destination) {
+// How a row's box is answered. A row that brings no box runs once, unanswered.
+enum class Answer { kNoBox, kCancel, kRetryOnceLifted };
+
+// One case of the table: a row, and how its box is answered.
+struct Case {
+    const Fault* fault;
+    Answer answer;
+};
+
+// Every row of kFaults, in the table's order; a row with a box twice, answered
+// Cancel and then Retry once the fault is lifted.
+std::vector<Case> EveryCase() {
+    std::vector<Case> cases;
+    for (const Fault& fault : kFaults) {
+        if (fault.box == Box::kNone) {
+            cases.push_back({&fault, Answer::kNoBox});
+        } else {
+            cases.push_back({&fault, Answer::kCancel});
+            cases.push_back({&fault, Answer::kRetryOnceLifted});
+        }
+    }
+    return cases;
+}
+
+const char* AnswerName(Answer answer) {
+    switch (answer) {
+    case Answer::kNoBox:
+        break;
+    case Answer::kCancel:
+        return "Cancel";
+    case Answer::kRetryOnceLifted:
+        return "RetryOnceLifted";
+    }
+    return "";
+}
+
+// The case's name in the test's, as --gtest_filter takes it: the row's id,
+// and the answer where the row has a box (ScratchedFile_Cancel).
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+    const std::string answer = AnswerName(info.param.answer);
+    return info.param.fault->id + (answer.empty() ? "" : "_" + answer);
+}
+
+// How GoogleTest shows a case beside its name: the row as the table
+// describes it, and the answer.
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << "\"" << c.fault->name << "\"";
+    if (c.answer == Answer::kCancel) *out << ", answered Cancel";
+    if (c.answer == Answer::kRetryOnceLifted) *out << ", answered Retry once the fault is lifted";
+}
+
+// One case of kFaults, each step of it a member: the row's destination made
+// ready, what it must end with worked out, HD.EXE run and answered, then
+// each thing the user and the machine are left with checked. Whatever a
+// failed step leaves (a small T:, a writable R:, links, a running program)
+// goes in TearDown, so that the next case starts clean.
+class FaultRow : public FaultTest, public ::testing::WithParamInterface<Case> {
+protected:
+    const Fault& fault = *GetParam().fault;
+    const bool retry = GetParam().answer == Answer::kRetryOnceLifted;
+    // Cancelled, the install is undone; answered Retry or never asked, it completes.
+    const bool completes = retry || fault.box == Box::kNone;
+    const std::string destination = *fault.destination ? fault.destination : scene.scratch / "ZelOr";
+    // Where the test writes what the destination holds from before: R: only
+    // through the folder it shows.
+    const std::string writable = StartsWith(destination, "R:") ? readOnlySource + "\\ZelOr" : destination;
+
+    // What the row must end with, worked out before it runs.
+    std::string roomBox;  // the room box PrepareRoom made T: for, or ""
+    Files seen;           // the files the copy sees, in copy order
+    Files copied;         // the disc's files in the destination at the end
+    Files logged;         // the files the log names at the end, in order
+    Files expectedFiles;  // every file in the destination at the end, sorted
+    std::string box;      // the box's text, its reason marked (shown::MarkReason)
+    std::string earlierContents;  // the earlier file fault.earlier
+    std::unique_ptr<StartedProcess> running;  // the earlier program, for Lift::kEndProgram
+    // Entry for entry, byte for byte, marks and times: what a Cancel must leave.
+    std::map<std::string, std::string> destinationBefore;
+    bool existed = false;
+    // Everything but the destination on C: and T:, before the run.
+    Files skipped;
+    std::map<std::string, std::string> before;
+    std::optional<TaskbarStandIn> taskbar;
+
+    // What the run gave.
+    HWND dialog = nullptr;
+    Files errors;  // the text of every error box, in order
+    std::string completion;
+    Files statesAtBoxes;  // the taskbar button's states while each box was up
+    // From Cancel on, on a thread of its own (a look at the windows of a
+    // process that is ending waits until it has ended): when the dialog went,
+    // and whether the disc still waited then.
+    DWORD cancelled = 0, dialogGone = 0;
+    bool discWaitedThen = false;
+    std::thread watchEnd;
+    WindowWatch watch;
+
+    bool begun = false;   // the destination was touched: TearDown cleans up
+    bool lifted = false;  // LiftWhatTheRowSetUp has run
+
+    void TearDown() override {
+        if (watchEnd.joinable()) watchEnd.join();
+        if (begun) {
+            if (!lifted) LiftWhatTheRowSetUp();
+            running.reset();
+            if (fault.room == Room::kDataLinkedElsewhere) Request("unlink\t" + UnixPath(destination));
+            // A destination below a folder of its own on T: takes that one along.
+            RemoveTree(StartsWith(writable, "T:") ? writable.substr(0, writable.find('\\', 3)) : writable);
+            if (StartsWith(destination, "T:")) Request("size 4m");
+        }
+        FaultTest::TearDown();
+    }
+
+    void ClearWhatAnEarlierRowLeft();
+    // Sizes T: for the row, or lays links; returns the room box it must bring, or "".
+    std::string PrepareRoom();
+    void PutTheEarlierInstallation();
+    void WorkOutWhatItMustEndWith();
+    void TakeStockBefore();
+    void WatchTheTaskbarButton();
+    void RunAndAnswer();
+    UINT AnswerTheBox();
+    void LiftTheFault();
+    void LiftWhatTheRowSetUp();
+    void CheckCancelWaitedForNoRead();
+    void CheckTheWindowAnsweredThroughout();
+    void CheckTheBoxesAndDialogs();
+    void CheckTheTaskbarButton();
+    void CheckTheDestination();
+    void CheckTheLog();
+    void CheckNothingElseChanged();
+    void CheckTheShortcutAndTheStart();
+};
+
+void FaultRow::ClearWhatAnEarlierRowLeft() {
+    begun = true;
+    // A link that a row which failed half-way left there would fail every later one.
+    Request("unlink\t" + UnixPath(destination));
+    RemoveTree(writable);
+    for (const std::string& left : {scene.shortcut, scene.startRecord, records + "\\hook.log",
+                                    records + "\\hook.dialogs"}) {
+        DeleteFileW(Wide(left).c_str());
+    }
+}
+
+std::string FaultRow::PrepareRoom() {
     const ULONGLONG required = ClustersOnT(kCopyOrder, medium);
     // What the links below point to: off the destination, on C:, a read-only
     // file of a name the disc has, to be neither written nor unmarked.
@@ -493,51 +642,31 @@ std::string FaultTest::PrepareRoom(const Fault& fault, const std::string& destin
     return shown::NoRoom("T:\\", ByteSize(required + BesideTheDataOnT(destination)), ByteSize(Available("T:\\")));
 }
 
-void FaultTest::Check(const Fault& fault, bool retry) {
-    std::string destination = *fault.destination ? fault.destination : scene.scratch / "ZelOr";
-    // Where the test writes what the destination holds from before: R: only
-    // through the folder it shows.
-    const std::string writable = StartsWith(destination, "R:") ? readOnlySource + "\\ZelOr" : destination;
-    // A link that a row which failed half-way left there would fail every later one.
-    Request("unlink\t" + UnixPath(destination));
-    RemoveTree(writable);
-    for (const std::string& left : {scene.shortcut, scene.startRecord, records + "\\hook.log",
-                                    records + "\\hook.dialogs"}) {
-        DeleteFileW(Wide(left).c_str());
+void FaultRow::PutTheEarlierInstallation() {
+    if (!*fault.earlier) return;
+    earlierContents = PutEarlier(writable, fault.earlier);
+    if (fault.lift == Lift::kEndProgram) {
+        running.reset(new StartedProcess(writable + "\\" + fault.earlier, " --stay", nullptr));
+        ASSERT_TRUE(running->Started()) << running->Failure();
     }
-    const std::string roomBox = PrepareRoom(fault, destination);
-    const bool completes = retry || fault.box == Box::kNone;
+}
 
-    Files seen;  // the files the copy sees, in copy order
+void FaultRow::WorkOutWhatItMustEndWith() {
     for (const std::string& file : kCopyOrder) {
         if (!*fault.unseen || !StartsWith(file, fault.unseen)) seen.push_back(file);
     }
     // Cancelled, the install is undone; the log still shows what it had copied.
-    const Files copied = completes ? seen : Files{};
-    Files logged = seen;
+    if (completes) copied = seen;
+    logged = seen;
     if (!completes) logged.resize(std::min(logged.size(), fault.wholeFiles));
-    Files expectedFiles = copied;
-    std::string earlierContents;
-    std::unique_ptr<StartedProcess> running;
-    if (*fault.earlier) {
-        earlierContents = PutEarlier(writable, fault.earlier);
-        if (!Contains(copied, fault.earlier)) expectedFiles.push_back(fault.earlier);
-        if (fault.lift == Lift::kEndProgram) {
-            running.reset(new StartedProcess(writable + "\\" + fault.earlier, " --stay", nullptr));
-            ASSERT_TRUE(running->Started()) << running->Failure();
-        }
-    }
+    expectedFiles = copied;
+    if (*fault.earlier && !Contains(copied, fault.earlier)) expectedFiles.push_back(fault.earlier);
     // Every file is there, the earlier one or the new one.
     const bool beside = fault.room == Room::kJustEnoughBesideAnEarlierInstall ||
                         fault.room == Room::kOneClusterShortBesideAnEarlierInstall;
     if (beside) expectedFiles = kCopyOrder;
     std::sort(expectedFiles.begin(), expectedFiles.end());
-    // Entry for entry, byte for byte, marks and times: what a Cancel must leave.
-    std::map<std::string, std::string> destinationBefore;
-    Snapshot(destination, {}, destinationBefore, true);
-    const bool existed = Exists(destination);
 
-    std::string box;
     switch (fault.box) {
     case Box::kNone:
         break;
@@ -555,23 +684,30 @@ void FaultTest::Check(const Fault& fault, bool retry) {
         box = roomBox;
         break;
     }
+}
 
-    // Everything but the destination, before and after.
-    const Files skipped = {"C:\\windows", destination, scene.shortcut};
-    std::map<std::string, std::string> before, after;
+void FaultRow::TakeStockBefore() {
+    Snapshot(destination, {}, destinationBefore, true);
+    existed = Exists(destination);
+    skipped = {"C:\\windows", destination, scene.shortcut};
     for (const char* root : {"C:", "T:"}) Snapshot(root, skipped, before);
+}
 
-    std::optional<TaskbarStandIn> taskbar;
-    Files statesAtBoxes;
-    if (fault.taskbar) {
-        taskbar.emplace(records + "\\taskbar.txt");
-        ASSERT_EQ("", taskbar->Failure());
-    }
+void FaultRow::WatchTheTaskbarButton() {
+    if (!fault.taskbar) return;
+    taskbar.emplace(records + "\\taskbar.txt");
+    ASSERT_EQ("", taskbar->Failure());
+}
 
+// Starts HD.EXE with the hook on its dialog's thread, arms the fault, types
+// the destination, presses "Извлечь" and answers every box until it ends;
+// then it must have ended with 1, and everything it started too.
+void FaultRow::RunAndAnswer() {
     Switch(std::string("row ") + fault.name, "");
     Job job;
     HookedInstaller installer(job);
     ASSERT_NE(nullptr, installer.dialog) << "the dialog did not appear within " << WindowTimeout() << " ms";
+    dialog = installer.dialog;
     ASSERT_TRUE(installer.Hook(hookLibrary)) << "SetWindowsHookExW failed: " << GetLastError();
     // Armed only now: the installer's own start from the medium is not counted.
     Switch(std::string("row ") + fault.name, fault.switches);
@@ -579,81 +715,93 @@ void FaultTest::Check(const Fault& fault, bool retry) {
                  reinterpret_cast<LPARAM>(Wide(destination).c_str()));
     PostMessageW(installer.dialog, WM_COMMAND, IDOK, 0);
 
-    Files errors;
-    std::string completion;
-    // From Cancel on, on a thread of its own (a look at the windows of a
-    // process that is ending waits until it has ended): when the dialog went,
-    // and whether the disc still waited then.
-    DWORD cancelled = 0, dialogGone = 0;
-    bool discWaitedThen = false;
-    std::thread watchEnd;
-    const auto answer = [&](const std::string&) -> UINT {
-        if (taskbar) statesAtBoxes.push_back(taskbar->States());
-        if (fault.answeredWhileTheDiscWaits) {
-            for (int i = 0; i < 250 && !Exists(switches + ".waiting"); ++i) Sleep(20);
-            EXPECT_TRUE(Exists(switches + ".waiting")) << "the disc did not wait while the box was up";
-        }
-        cancelled = GetTickCount();
-        if (!retry && fault.answeredWhileTheDiscWaits) {
-            watchEnd = std::thread([&, dialog = installer.dialog] {
-                for (int i = 0; i < 2000 && IsWindowVisible(dialog); ++i) Sleep(5);
-                dialogGone = GetTickCount();
-                discWaitedThen = Exists(switches + ".waiting");
-            });
-        }
-        if (!retry) return IDCANCEL;
-        switch (fault.lift) {
-        case Lift::kNone:
-            break;
-        case Lift::kHealMedium:
-            Switch(std::string("row ") + fault.name + " healed", "");
-            break;
-        case Lift::kGrowDestination:
-            Request("size 4m");
-            break;
-        case Lift::kMakeWritable:
-            Request("writable");
-            break;
-        case Lift::kEndProgram:
-            running.reset();
-            break;
-        case Lift::kRemoveLink:
-            Request("unlink\t" + UnixPath(destination) + "/data");
-            break;
-        }
-        return IDRETRY;
-    };
-    WindowWatch watch;
+    const auto answer = [&](const std::string&) { return AnswerTheBox(); };
     const auto meanwhile = [&] {
         if (fault.watched) watch.Look(installer.dialog, switches + ".waiting");
     };
     const bool ended = installer.WaitForEnd(kRunBoundMs, answer, errors, completion, meanwhile);
     if (watchEnd.joinable()) watchEnd.join();
     ASSERT_TRUE(ended) << "HD.EXE had not ended " << kRunBoundMs << " ms after \"Извлечь\"";
-    // Undone, and the dialog gone, while the read goes on: nothing waits for
-    // it. (The process itself ends once the read returns: Wine, as Windows,
-    // ends no thread inside a read of a drive.)
-    if (fault.answeredWhileTheDiscWaits && !retry) {
-        EXPECT_LE(dialogGone - cancelled, 3000u) << "ms from Cancel to the dialog's end";
-        EXPECT_TRUE(discWaitedThen) << "the read had ended before the dialog";
-    }
-    if (fault.watched) {
-        EXPECT_EQ(0, watch.unanswered) << "messages not answered within 1 s, of " << watch.looks;
-        EXPECT_EQ(0, watch.hung) << "looks at which Windows counted the window as hung, of " << watch.looks;
-        // 10 s at four looks a second.
-        EXPECT_GE(watch.whileTheDiscWaited, 30) << "the window was not watched while the disc waited";
-        EXPECT_EQ("minimised restored moved", watch.handled);
-    }
     EXPECT_EQ(1u, installer.ExitCode());
     const std::string stillRunning = job.WaitUntilEmpty(kStartedProgramBoundMs);
     ASSERT_EQ("", stillRunning) << "still running " << kStartedProgramBoundMs << " ms after HD.EXE ended";
+}
+
+// The box is up: notes the taskbar button, waits for the disc's read where
+// the row answers while it waits, and answers Cancel, or lifts the fault and
+// answers Retry.
+UINT FaultRow::AnswerTheBox() {
+    if (taskbar) statesAtBoxes.push_back(taskbar->States());
+    if (fault.answeredWhileTheDiscWaits) {
+        for (int i = 0; i < 250 && !Exists(switches + ".waiting"); ++i) Sleep(20);
+        EXPECT_TRUE(Exists(switches + ".waiting")) << "the disc did not wait while the box was up";
+    }
+    cancelled = GetTickCount();
+    if (!retry && fault.answeredWhileTheDiscWaits) {
+        watchEnd = std::thread([this] {
+            for (int i = 0; i < 2000 && IsWindowVisible(dialog); ++i) Sleep(5);
+            dialogGone = GetTickCount();
+            discWaitedThen = Exists(switches + ".waiting");
+        });
+    }
+    if (!retry) return IDCANCEL;
+    LiftTheFault();
+    return IDRETRY;
+}
+
+void FaultRow::LiftTheFault() {
+    switch (fault.lift) {
+    case Lift::kNone:
+        break;
+    case Lift::kHealMedium:
+        Switch(std::string("row ") + fault.name + " healed", "");
+        break;
+    case Lift::kGrowDestination:
+        Request("size 4m");
+        break;
+    case Lift::kMakeWritable:
+        Request("writable");
+        break;
+    case Lift::kEndProgram:
+        running.reset();
+        break;
+    case Lift::kRemoveLink:
+        Request("unlink\t" + UnixPath(destination) + "/data");
+        break;
+    }
+}
+
+// The medium healed, R: read-only again, and the links that point off the
+// destination gone, before anything of it is looked at.
+void FaultRow::LiftWhatTheRowSetUp() {
+    lifted = true;
     Switch("row none", "");
     if (fault.lift == Lift::kMakeWritable) Request("read-only");
     if (fault.room == Room::kDataLinkedElsewhere) Request("unlink\t" + UnixPath(destination) + "/data");
     if (fault.room == Room::kFileLinkedElsewhere) Request("unlink\t" + UnixPath(destination) + "/~hdwork");
+}
 
-    // One box for the fault, named and with the system's reason; lifted, the
-    // fault brings none again.
+// Undone, and the dialog gone, while the read goes on: nothing waits for
+// it. (The process itself ends once the read returns: Wine, as Windows,
+// ends no thread inside a read of a drive.)
+void FaultRow::CheckCancelWaitedForNoRead() {
+    if (!fault.answeredWhileTheDiscWaits || retry) return;
+    EXPECT_LE(dialogGone - cancelled, 3000u) << "ms from Cancel to the dialog's end";
+    EXPECT_TRUE(discWaitedThen) << "the read had ended before the dialog";
+}
+
+void FaultRow::CheckTheWindowAnsweredThroughout() {
+    if (!fault.watched) return;
+    EXPECT_EQ(0, watch.unanswered) << "messages not answered within 1 s, of " << watch.looks;
+    EXPECT_EQ(0, watch.hung) << "looks at which Windows counted the window as hung, of " << watch.looks;
+    // 10 s at four looks a second.
+    EXPECT_GE(watch.whileTheDiscWaited, 30) << "the window was not watched while the disc waited";
+    EXPECT_EQ("minimised restored moved", watch.handled);
+}
+
+// One box for the fault, named and with the system's reason; lifted, the
+// fault brings none again.
+void FaultRow::CheckTheBoxesAndDialogs() {
     if (fault.box == Box::kNone) {
         EXPECT_EQ(Files{}, errors) << "an error box where none belongs";
     } else {
@@ -664,19 +812,23 @@ void FaultTest::Check(const Fault& fault, bool retry) {
                                 (completes ? std::string(shown::kCompletionCaption) + "\n" : "");
     EXPECT_EQ(dialogs.empty() ? "<missing>" : dialogs, ReadFile(records + "\\hook.dialogs")) << "dialogs shown";
     EXPECT_EQ(completes ? shown::kCompletion : "", completion);
-    // Red while the box waits, after the count that brought it; Retry counts
-    // again, then the copy fills the button.
-    if (taskbar) {
-        EXPECT_EQ(Files{"indeterminate error"}, statesAtBoxes) << "the taskbar button while the box was up";
-        EXPECT_EQ(retry ? "indeterminate error indeterminate normal none" : "indeterminate error none",
-                  taskbar->States());
-        ULONGLONG total = 0;
-        for (const std::string& file : kCopyOrder) total += ReadFile(medium + "\\" + file).size();
-        EXPECT_EQ(retry ? "" : "no value", taskbar->Faults(installer.dialog, total));
-    }
+}
 
-    // Whole files only, byte for byte, and nothing short left behind; a
-    // destination the install was refused for, not even created.
+// Red while the box waits, after the count that brought it; Retry counts
+// again, then the copy fills the button.
+void FaultRow::CheckTheTaskbarButton() {
+    if (!taskbar) return;
+    EXPECT_EQ(Files{"indeterminate error"}, statesAtBoxes) << "the taskbar button while the box was up";
+    EXPECT_EQ(retry ? "indeterminate error indeterminate normal none" : "indeterminate error none",
+              taskbar->States());
+    ULONGLONG total = 0;
+    for (const std::string& file : kCopyOrder) total += ReadFile(medium + "\\" + file).size();
+    EXPECT_EQ(retry ? "" : "no value", taskbar->Faults(dialog, total));
+}
+
+// Whole files only, byte for byte, and nothing short left behind; a
+// destination the install was refused for, not even created.
+void FaultRow::CheckTheDestination() {
     EXPECT_EQ(expectedFiles, ListFiles(destination));
     if (!completes) {
         std::map<std::string, std::string> destinationAfter;
@@ -691,17 +843,24 @@ void FaultTest::Check(const Fault& fault, bool retry) {
         EXPECT_TRUE(earlierContents == ReadFile(destination + "\\" + fault.earlier))
             << "the earlier " << fault.earlier << " was changed";
     }
+}
 
-    // Every file copied, logged once, however often it was retried.
+// Every file copied, logged once, however often it was retried.
+void FaultRow::CheckTheLog() {
     std::string log;
     for (const std::string& file : logged) log += destination + "\\" + file + "\r\n";
     EXPECT_EQ(log, ReadFile(records + "\\hook.log"));
+}
 
+void FaultRow::CheckNothingElseChanged() {
+    std::map<std::string, std::string> after;
     for (const char* root : {"C:", "T:"}) Snapshot(root, skipped, after);
     EXPECT_EQ(before, after) << "something was written outside " << destination;
+}
 
-    // Linked and started only after a complete install; never an earlier
-    // installation's program beside a half-copied product.
+// Linked and started only after a complete install; never an earlier
+// installation's program beside a half-copied product.
+void FaultRow::CheckTheShortcutAndTheStart() {
     const ShellLinkFields link = scene.ReadShortcut();
     // HD.EXE runs elevated under Wine and has the desktop shell start the
     // program, outside the job: its record is waited for.
@@ -715,23 +874,34 @@ void FaultTest::Check(const Fault& fault, bool retry) {
         EXPECT_FALSE(link.loaded) << "a shortcut to " << link.target;
         EXPECT_EQ("<missing>", started) << "a program was started";
     }
-    running.reset();
-    if (fault.room == Room::kDataLinkedElsewhere) Request("unlink\t" + UnixPath(destination));
-    // A destination below a folder of its own on T: takes that one along.
-    RemoveTree(StartsWith(writable, "T:") ? writable.substr(0, writable.find('\\', 3)) : writable);
-    if (StartsWith(destination, "T:")) Request("size 4m");
 }
 
-TEST_F(FaultTest, EveryFaultIsAskedAboutAndEndsAsTheUserAnswers) {
-    for (const Fault& fault : kFaults) {
-        for (bool retry : {false, true}) {
-            if (retry && fault.box == Box::kNone) continue;
-            SCOPED_TRACE(std::string(fault.name) +
-                         (fault.box == Box::kNone ? "" : retry ? ": Retry once lifted" : ": Cancel"));
-            Check(fault, retry);
-        }
-    }
+// Each row of kFaults, once with each answer its box takes: the fault is
+// asked about once, with the file and the system's reason, and the install
+// ends as the user answered (undone after Cancel, complete after Retry once
+// the fault is lifted), whole files only, within 60 s of "Извлечь".
+TEST_P(FaultRow, EndsAsTheUserAnswers) {
+    ClearWhatAnEarlierRowLeft();
+    roomBox = PrepareRoom();
+    ASSERT_NO_FATAL_FAILURE(PutTheEarlierInstallation());
+    WorkOutWhatItMustEndWith();
+    TakeStockBefore();
+    ASSERT_NO_FATAL_FAILURE(WatchTheTaskbarButton());
+
+    ASSERT_NO_FATAL_FAILURE(RunAndAnswer());
+    LiftWhatTheRowSetUp();
+
+    CheckCancelWaitedForNoRead();
+    CheckTheWindowAnsweredThroughout();
+    ASSERT_NO_FATAL_FAILURE(CheckTheBoxesAndDialogs());
+    CheckTheTaskbarButton();
+    CheckTheDestination();
+    CheckTheLog();
+    CheckNothingElseChanged();
+    CheckTheShortcutAndTheStart();
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryFault, FaultRow, ::testing::ValuesIn(EveryCase()), CaseName);
 
 // Ended from Task Manager, or by a power cut, while a read of the disc
 // waits half-way through a file: whatever is under a file's own name is the
