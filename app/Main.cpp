@@ -7,7 +7,7 @@
 #include <objbase.h>
 
 #include "dialog/InstallerDialog.h"
-#include "logic/install/Install.h"
+#include "logic/install/InstallTexts.h"
 #include "logic/view/Caption.h"
 
 namespace {

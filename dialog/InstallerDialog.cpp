@@ -1,3 +1,6 @@
+// The installer's one window: its dialog procedure, the commands of its
+// controls, "Извлечь" run on a worker thread, and the InstallerView
+// operations carried out on its controls.
 #include "dialog/InstallerDialog.h"
 
 #include <commctrl.h>
@@ -5,7 +8,8 @@
 
 #include <initializer_list>
 
-#include "logic/install/Install.h"
+#include "logic/install/InstallTexts.h"
+#include "logic/install/RunInstall.h"
 #include "logic/destination/FullPath.h"
 #include "resources/ResourceIds.h"
 

@@ -1,3 +1,5 @@
+// The limits a plan meets at its destination: judged on a volume's figures
+// (RefusePlanOn), and the asking of the destination's volume for them (RefusePlan).
 #include "logic/plan/PlanLimits.h"
 
 #include "logic/plan/CopyPlan.h"
@@ -34,6 +36,14 @@ bool Refuse(wchar_t* refusal, int capacity, const wchar_t* format, std::initiali
     return true;
 }
 
+// The refusal of `name` (a path, or the part of one) for its length, or of
+// the file at `name` for its size: each names the volume's limit.
+bool RefuseName(const Volume& volume, const wchar_t* format, const wchar_t* name, wchar_t* refusal, int capacity) {
+    wchar_t number[16];
+    wsprintfW(number, L"%lu", volume.longestName);
+    return Refuse(refusal, capacity, format, {name, volume.fileSystem, volume.root, number});
+}
+
 // The first name of the destination's own folders, below its root, longer
 // than `longest` units; nullptr when there is none. It is cut off in `name`.
 const wchar_t* LongDestinationName(const wchar_t* destination, const wchar_t* root, DWORD longest, ShortPath& name) {
@@ -52,20 +62,39 @@ const wchar_t* LongDestinationName(const wchar_t* destination, const wchar_t* ro
     return nullptr;
 }
 
+// Whether `step` holds more than `volume` takes: a name longer than its
+// longest, a file larger than FAT holds. The refusal names it on the disc.
+bool RefuseStep(const CopyPlan& plan, const CopyPlan::Step& step, const Volume& volume, wchar_t* refusal,
+                int capacity) {
+    const bool nameTooLong = volume.longestName != 0 && static_cast<DWORD>(lstrlenW(step.name)) > volume.longestName;
+    if (!nameTooLong && (step.folder || step.size <= kLargestFatFile || !IsFat(volume))) return false;
+    LongPath source;
+    if (!plan.SourcePath(step, source)) CopyPath(source, step.name);
+    return RefuseName(volume, nameTooLong ? kNameTooLongMessage : kFileTooLargeMessage, source.text, refusal,
+                      capacity);
+}
+
+// The refusal of a destination too long for the deepest folder and file
+// below it (`deepestFolder`, `deepestFile` units, 0 for none), with the
+// longest one, and the separator after it, below which every one fits.
+bool RefuseTooDeep(int deepestFolder, int deepestFile, wchar_t* refusal, int capacity) {
+    int allowed = deepestFolder > 0 ? kMaxFolderPath - deepestFolder - 1 : kMaxFolderPath;
+    if (deepestFile > 0 && kMaxFilePath - deepestFile - 1 < allowed) allowed = kMaxFilePath - deepestFile - 1;
+    // "C:\x": no shorter destination than a folder at a drive's root.
+    if (allowed < 4) return Refuse(refusal, capacity, kNothingFitsMessage, {});
+    wchar_t number[16];
+    wsprintfW(number, L"%d", allowed);
+    return Refuse(refusal, capacity, kTooDeepMessage, {number});
+}
+
 }  // namespace
 
-bool RefusePlan(const CopyPlan& plan, wchar_t* refusal, int capacity) {
+bool RefusePlanOn(const CopyPlan& plan, const Volume& volume, wchar_t* refusal, int capacity) {
     const wchar_t* const destination = plan.Destination();
-    Volume volume;
-    const bool described = DescribeVolume(destination, volume);
-    const bool fat = described && IsFat(volume);
-    const DWORD longestName = described ? volume.longestName : 0;
-    wchar_t number[16];
     ShortPath name;
-    if (longestName != 0) {
-        if (const wchar_t* part = LongDestinationName(destination, volume.root, longestName, name)) {
-            wsprintfW(number, L"%lu", longestName);
-            return Refuse(refusal, capacity, kNameTooLongMessage, {part, volume.fileSystem, volume.root, number});
+    if (volume.longestName != 0) {
+        if (const wchar_t* part = LongDestinationName(destination, volume.root, volume.longestName, name)) {
+            return RefuseName(volume, kNameTooLongMessage, part, refusal, capacity);
         }
     }
 
@@ -76,36 +105,22 @@ bool RefusePlan(const CopyPlan& plan, wchar_t* refusal, int capacity) {
     bool tooDeep = false;
     for (int index = 0; index < plan.Count(); ++index) {
         const CopyPlan::Step step = plan.At(index);
-        LongPath source;
-        if (longestName != 0 && static_cast<DWORD>(lstrlenW(step.name)) > longestName) {
-            if (!plan.SourcePath(step, source)) CopyPath(source, step.name);
-            wsprintfW(number, L"%lu", longestName);
-            return Refuse(refusal, capacity, kNameTooLongMessage, {source.text, volume.fileSystem, volume.root, number});
-        }
-        if (fat && !step.folder && step.size > kLargestFatFile) {
-            if (!plan.SourcePath(step, source)) CopyPath(source, step.name);
-            return Refuse(refusal, capacity, kFileTooLargeMessage, {source.text, volume.fileSystem, volume.root});
-        }
+        if (RefuseStep(plan, step, volume, refusal, capacity)) return true;
         const int below = BelowLength(step);
-        if (step.folder) {
-            if (below > deepestFolder) deepestFolder = below;
-            // A folder that is there already is taken however deep it is.
-            ShortPath path;
-            if (above + below > kMaxFolderPath && !(plan.DestinationPath(step, path) && FolderExists(path.text))) {
-                tooDeep = true;
-            }
-        } else {
-            if (below > deepestFile) deepestFile = below;
-            if (above + below > kMaxFilePath) tooDeep = true;
-        }
+        int& deepest = step.folder ? deepestFolder : deepestFile;
+        if (below > deepest) deepest = below;
+        if (above + below <= (step.folder ? kMaxFolderPath : kMaxFilePath)) continue;
+        // A folder that is there already is taken however deep it is.
+        ShortPath path;
+        if (!(step.folder && plan.DestinationPath(step, path) && FolderExists(path.text))) tooDeep = true;
     }
-    if (!tooDeep) return false;
-    // The longest destination, with the separator after it, below which
-    // every folder and file fits.
-    int allowed = deepestFolder > 0 ? kMaxFolderPath - deepestFolder - 1 : kMaxFolderPath;
-    if (deepestFile > 0 && kMaxFilePath - deepestFile - 1 < allowed) allowed = kMaxFilePath - deepestFile - 1;
-    // "C:\x": no shorter destination than a folder at a drive's root.
-    if (allowed < 4) return Refuse(refusal, capacity, kNothingFitsMessage, {});
-    wsprintfW(number, L"%d", allowed);
-    return Refuse(refusal, capacity, kTooDeepMessage, {number});
+    return tooDeep && RefuseTooDeep(deepestFolder, deepestFile, refusal, capacity);
+}
+
+bool RefusePlan(const CopyPlan& plan, wchar_t* refusal, int capacity) {
+    // result ignored: a volume that cannot be asked tells no file system and
+    // no longest name, and only the paths are judged.
+    Volume volume;
+    DescribeVolume(plan.Destination(), volume);
+    return RefusePlanOn(plan, volume, refusal, capacity);
 }

@@ -1,3 +1,6 @@
+// The room an install takes on its destination's volume: the count of a
+// plan on a volume's figures (CountRoom), and the measuring of the volume
+// against it, with its Retry box (EnsureRoom).
 #include "logic/plan/Room.h"
 
 #include "logic/plan/CopyPlan.h"
@@ -63,38 +66,7 @@ public:
     explicit SpaceCount(const Volume& volume) : volume_(volume), footprint_(volume) {}
 
     // False when the count cannot be held (it is then not made).
-    bool Count(const CopyPlan& plan) {
-        if (!MakeDestination(plan.Destination())) return false;
-        MakeWorkFolder();
-        for (int index = 0; index < plan.Count(); ++index) {
-            const CopyPlan::Step step = plan.At(index);
-            // The plan lists each folder's steps after the folder's own, depth first.
-            const int depth = Depth(step.within);
-            if (depth >= folders_.Count()) return false;
-            folders_.Shrink(depth + 1);
-            ShortPath destination;
-            const bool fits = plan.DestinationPath(step, destination);
-            if (step.folder) {
-                Folder folder = {0, 0};
-                if (!fits || !FolderExists(destination.text)) {
-                    Name(folders_[depth], step.name);
-                    folder = Made();
-                }
-                if (!folders_.Append(&folder, 1)) return false;
-                continue;
-            }
-            Folder& folder = folders_[depth];
-            Take(footprint_.File(step.size, step.name));
-            ULONGLONG occupied = 0;
-            if (fits && FileThere(destination.text, occupied)) {
-                taken_ -= Replaced(occupied, step.name);
-                ++kept_;
-            } else {
-                Name(folder, step.name);
-            }
-        }
-        return true;
-    }
+    bool Count(const CopyPlan& plan);
 
     // The most the install takes beyond what the volume holds now, at least nothing.
     ULONGLONG Required() const { return static_cast<ULONGLONG>(peak_); }
@@ -126,23 +98,7 @@ private:
     // The destination, and the folders the install makes above it when it
     // lies below a folder that is not there yet: from the folder that is
     // there down, each a new name in the one above it.
-    bool MakeDestination(const wchar_t* destination) {
-        ShortPath below;
-        const wchar_t* rest = destination + lstrlenW(volume_.existing.text);
-        if (*rest == L'\\') ++rest;
-        if (!CopyPath(below, rest)) return false;
-        Folder folder = {0, 0};
-        for (wchar_t* name = below.text; *name != L'\0';) {
-            wchar_t* end = name;
-            while (*end != L'\0' && *end != L'\\') ++end;
-            const bool last = *end == L'\0';
-            *end = L'\0';
-            Name(folder, name);
-            folder = Made();
-            name = last ? end : end + 1;
-        }
-        return folders_.Append(&folder, 1);
-    }
+    bool MakeDestination(const wchar_t* destination);
 
     // A folder made anew: its record, and a cluster at least, for the entries it starts with.
     Folder Made() {
@@ -188,22 +144,80 @@ private:
     ULONGLONG kept_ = 0;         // files it replaces
 };
 
+bool SpaceCount::Count(const CopyPlan& plan) {
+    if (!MakeDestination(plan.Destination())) return false;
+    MakeWorkFolder();
+    for (int index = 0; index < plan.Count(); ++index) {
+        const CopyPlan::Step step = plan.At(index);
+        // The plan lists each folder's steps after the folder's own, depth first.
+        const int depth = Depth(step.within);
+        if (depth >= folders_.Count()) return false;
+        folders_.Shrink(depth + 1);
+        ShortPath destination;
+        const bool fits = plan.DestinationPath(step, destination);
+        if (step.folder) {
+            Folder folder = {0, 0};
+            if (!fits || !FolderExists(destination.text)) {
+                Name(folders_[depth], step.name);
+                folder = Made();
+            }
+            if (!folders_.Append(&folder, 1)) return false;
+            continue;
+        }
+        Folder& folder = folders_[depth];
+        Take(footprint_.File(step.size, step.name));
+        ULONGLONG occupied = 0;
+        if (fits && FileThere(destination.text, occupied)) {
+            taken_ -= Replaced(occupied, step.name);
+            ++kept_;
+        } else {
+            Name(folder, step.name);
+        }
+    }
+    return true;
+}
+
+bool SpaceCount::MakeDestination(const wchar_t* destination) {
+    ShortPath below;
+    const wchar_t* rest = destination + lstrlenW(volume_.existing.text);
+    if (*rest == L'\\') ++rest;
+    if (!CopyPath(below, rest)) return false;
+    Folder folder = {0, 0};
+    for (wchar_t* name = below.text; *name != L'\0';) {
+        wchar_t* end = name;
+        while (*end != L'\0' && *end != L'\\') ++end;
+        const bool last = *end == L'\0';
+        *end = L'\0';
+        Name(folder, name);
+        folder = Made();
+        name = last ? end : end + 1;
+    }
+    return folders_.Append(&folder, 1);
+}
+
 }  // namespace
+
+bool CountRoom(const CopyPlan& plan, const Volume& volume, Room& room) {
+    SpaceCount count(volume);
+    if (!count.Count(plan)) return false;
+    room = {count.Required(), count.RequiredKeeping()};
+    return true;
+}
 
 bool EnsureRoom(InstallerView& view, const CopyPlan& plan, bool& keepEarlier) {
     for (;;) {
         keepEarlier = true;
         Volume volume;
+        Room room;
         ULARGE_INTEGER available;
         // results examined only for success: a volume that cannot be asked is
         // not measured, and the copy reports what is wrong with it.
-        if (!DescribeVolume(plan.Destination(), volume)) return true;
-        SpaceCount count(volume);
-        if (!count.Count(plan)) return true;
-        if (!GetDiskFreeSpaceExW(volume.existing.text, &available, nullptr, nullptr)) return true;
-        if (count.RequiredKeeping() <= available.QuadPart) return true;
-        keepEarlier = false;
-        if (count.Required() <= available.QuadPart) return true;
-        if (!AskRetryRoom(view, volume.root, count.Required(), available.QuadPart)) return false;
+        if (!DescribeVolume(plan.Destination(), volume) || !CountRoom(plan, volume, room) ||
+            !GetDiskFreeSpaceExW(volume.existing.text, &available, nullptr, nullptr)) {
+            return true;
+        }
+        keepEarlier = room.FitsKeeping(available.QuadPart);
+        if (room.Fits(available.QuadPart)) return true;
+        if (!AskRetryRoom(view, volume.root, room.required, available.QuadPart)) return false;
     }
 }

@@ -1,3 +1,4 @@
+// What the installer learns of a destination's volume, and how it asks.
 #pragma once
 
 #include <windows.h>
@@ -21,7 +22,9 @@ struct Volume {
 
 // Asks the volume of the destination `destination` (a full path). False when
 // no folder of its path is there, or the volume cannot tell its cluster: it
-// is then not measured, and the copy meets what is wrong.
+// is then not measured, and the copy meets what is wrong; `volume` then
+// names no file system and no longest name, so that no limit of either is
+// judged.
 bool DescribeVolume(const wchar_t* destination, Volume& volume);
 
 // Whether `volume` is FAT12, FAT16 or FAT32 (Windows calls the first two

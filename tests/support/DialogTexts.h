@@ -1,11 +1,11 @@
-#pragma once
-
-#include <string>
-
 // The installer's texts as a user sees them, written out once here for every
 // test and benchmark. They are deliberately not the product's own constants:
 // a text changed in the product must make the tests fail. UTF-8, like every
 // text of the test programs.
+#pragma once
+
+#include <string>
+
 namespace shown {
 
 inline constexpr char kCaption[] = "Установка программы Зеларит:Орвента";
@@ -59,6 +59,13 @@ inline std::string FileTooLarge(const std::string& file, const std::string& file
            ": не больше 4 ГБ без одного байта (4 294 967 295 байт) на файл.\r\nВыберите папку на диске с файловой "
            "системой NTFS.";
 }
+inline std::string NameTooLong(const std::string& name, const std::string& fileSystem, const std::string& root,
+                               int longest) {
+    return "Имя\r\n" + name + "\r\nдлиннее, чем допускает файловая система " + fileSystem + " диска " + root +
+           ": не больше " + std::to_string(longest) + " знаков.\r\nВыберите папку на другом диске.";
+}
+inline constexpr char kNothingFits[] =
+    "Папки этого диска вложены так глубоко, что их пути превысили бы предел Windows в любой папке назначения.";
 // A second installer's, when it cannot bring the first one forward.
 inline constexpr char kAlreadyRunning[] = "Установка уже выполняется.";
 

@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "logic/install/Install.h"
+#include "logic/install/RunInstall.h"
 #include "support/DialogTexts.h"
 #include "support/FileTree.h"
 #include "support/InstallScene.h"

@@ -1,21 +1,7 @@
+// The install from "Извлечь" to its end: the sequence of the road's stages.
 #pragma once
 
 class InstallerView;
-
-// Install constants, UTF-16 in the program.
-extern const wchar_t kMainProgramFile[];     // "zel_or.exe"
-extern const wchar_t kDefaultDestination[];  // "C:\ZelOr"
-extern const wchar_t kShortcutName[];        // "Орвента"
-extern const wchar_t kCompletionMessage[];   // wsprintfW format, %s = main program file
-extern const wchar_t kCompletionCaption[];
-extern const wchar_t kEmptyDestinationMessage[];
-extern const wchar_t kTooLongMessage[];
-extern const wchar_t kNotFullMessage[];
-extern const wchar_t kFileInTheWayMessage[];
-extern const wchar_t kSameFolderMessage[];
-extern const wchar_t kReservedNameMessage[];      // %s = the folder name as typed
-extern const wchar_t kDriveUnavailableMessage[];  // %s = the drive, "Q:"
-extern const wchar_t kAlreadyRunningMessage[];
 
 // What "Извлечь" does: freezes the dialog, checks the destination's room,
 // copies the folder of the running program into the destination typed in the
@@ -27,11 +13,11 @@ extern const wchar_t kAlreadyRunningMessage[];
 // means first; one that is empty, too long, not a full path, named with a
 // device name or with a character no name may hold, on a drive this
 // installer does not see, a file, or the source folder itself, is refused
-// with a message and leaves the dialog as it was. So is, once the walk of
-// the medium has shown it, a destination too short of Windows' path limits
-// for the medium's deepest folder or file, or on a file system that cannot
-// hold one of its files or names (see RefusePlan): the dialog, frozen for
-// the walk, is then given back as it was.
+// with a message and leaves the dialog as it was (see RefuseDestination). So
+// is, once the walk of the medium has shown it, a destination too short of
+// Windows' path limits for the medium's deepest folder or file, or on a file
+// system that cannot hold one of its files or names (see RefusePlan): the
+// dialog, frozen for the walk, is then given back as it was.
 // From the walk of the medium to the copy's end the dialog shows how many of
 // the files' bytes are copied. An install the user cancels at a failed step
 // ends the dialog with 1 too, with no completion box, shortcut or start. It
