@@ -6,6 +6,7 @@
 #include "desktop/Shortcut.h"
 #include "logic/plan/CopyPlan.h"
 #include "logic/copy/CopyTree.h"
+#include "logic/copy/EndedInstall.h"
 #include "logic/view/Caption.h"
 #include "logic/view/InstallerView.h"
 #include "logic/shared/PathText.h"
@@ -243,6 +244,9 @@ void RunInstall(InstallerView& view) {
     copied = copied && !refused && EnsureRoom(view, plan, keepEarlier);
     if (copied) {
         ProgressMeter progress(view, plan.Bytes());
+        // What an installer that was ended kept aside goes back first, so
+        // that this install, cancelled, leaves the earlier installation.
+        PutBackLeftEarlierFiles(destination, plan);
         copied = CopyTree(view, plan, progress, keepEarlier);
     }
     view.EndProgress();
