@@ -1,3 +1,4 @@
+// The flush threads that make the copied files durable while the copy goes on.
 #include "logic/copy/Flusher.h"
 
 Flusher::Flusher() { InitializeCriticalSection(&lock_); }

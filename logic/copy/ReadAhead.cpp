@@ -1,3 +1,4 @@
+// The reader thread that reads the medium ahead of the copy, and its hand-over of pieces.
 #include "logic/copy/ReadAhead.h"
 
 namespace {

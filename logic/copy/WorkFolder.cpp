@@ -1,76 +1,18 @@
+// The work folder: made anew with its list, its temporary files, the
+// installer's own names in it, and its removal by them.
 #include "logic/copy/WorkFolder.h"
 
 #include "logic/plan/CopyPlan.h"
-#include "logic/shared/HeapArray.h"
-#include "logic/shared/PathText.h"
 #include "logic/shared/FileSystem.h"
+#include "logic/shared/PathText.h"
+
+const wchar_t kListHeader[] = L"\xFEFF" L"HD.EXE kept files\r\n";
 
 namespace {
 
 const wchar_t kEmptyName[] = L"empty";
-// The list's first line: what tells a work folder of this installer's from
-// a folder that happens to have its name.
-const wchar_t kListHeader[] = L"\xFEFF" L"HD.EXE kept files\r\n";
 // Names tried for the folder, and for a temporary file in it, before giving up.
 constexpr int kNamesTried = 100;
-
-// Whether the disc's top folder holds an entry named `name`, which the
-// destination's top folder will then hold too.
-bool OnDiscTop(const CopyPlan& plan, const wchar_t* name) {
-    for (int index = 0; index < plan.Count(); ++index) {
-        const CopyPlan::Step step = plan.At(index);
-        if (step.within[0] == L'\0' && EqualsIgnoringAsciiCase(step.name, name)) return true;
-    }
-    return false;
-}
-
-// "~hdwork" for 0, "~hdwork<n>" after.
-void FolderName(wchar_t (&name)[16], int n) {
-    if (n == 0) {
-        lstrcpyW(name, kWorkFolderName);
-    } else {
-        wsprintfW(name, L"%s%d", kWorkFolderName, n);
-    }
-}
-
-bool SameFile(const wchar_t* a, const wchar_t* b) {
-    BY_HANDLE_FILE_INFORMATION information[2];
-    const wchar_t* const paths[] = {a, b};
-    for (int i = 0; i < 2; ++i) {
-        HANDLE file = CreateFileW(paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
-        const BOOL read = GetFileInformationByHandle(file, &information[i]);
-        CloseHandle(file);
-        if (!read) return false;
-    }
-    return information[0].dwVolumeSerialNumber == information[1].dwVolumeSerialNumber &&
-           information[0].nFileIndexHigh == information[1].nFileIndexHigh &&
-           information[0].nFileIndexLow == information[1].nFileIndexLow;
-}
-
-// Puts the earlier file at `kept` back at `target` with its `attributes`;
-// true too when nothing is kept there (it was put back before).
-bool PutBackFile(const wchar_t* kept, const wchar_t* target, DWORD attributes) {
-    if (GetFileAttributesW(kept) == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    const bool same = SameFile(kept, target);
-    // Windows deletes no read-only name, nor renames over one.
-    const wchar_t* const protectedName = same ? kept : target;
-    const auto putBack = [&] {
-        // Where only its second name was made (the new file never took its
-        // place), that name goes.
-        return same ? DeleteFileW(kept) != FALSE : MoveFileExW(kept, target, MOVEFILE_REPLACE_EXISTING) != FALSE;
-    };
-    const bool back = putBack() || (GetLastError() == ERROR_ACCESS_DENIED && ClearProtection(protectedName) && putBack());
-    // The marks cleared to replace it, or just now. A link's are its own,
-    // and setting them would set its target's.
-    const DWORD now = GetFileAttributesW(target);
-    if ((back || same) && now != INVALID_FILE_ATTRIBUTES && now != attributes && !(now & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        // result ignored: the file is back, its marks are the lesser matter.
-        SetFileAttributesW(target, attributes);
-    }
-    return back;
-}
 
 // Deletes the name `name` in the work folder `folder`, read-only or not,
 // and nothing but the name: the file it names may live on under another
@@ -92,23 +34,31 @@ void DeleteOwnFile(const wchar_t* folder, const wchar_t* name) {
     DeleteFileW(path.text);
 }
 
-bool StartsWith(const wchar_t* text, const wchar_t* prefix) {
-    for (; *prefix != L'\0'; ++text, ++prefix) {
-        if (*text != *prefix) return false;
-    }
-    return true;
+// Whether `name` is one this installer gives the files of its work folder.
+bool IsOwnName(const wchar_t* name) {
+    return lstrcmpW(name, kWorkListName) == 0 || lstrcmpW(name, kEmptyName) == 0 ||
+           ((name[0] == L't' || name[0] == L'k') && IsDigits(name + 1));
 }
 
-DWORD ParseHex(const wchar_t* text) {
-    DWORD value = 0;
-    for (; *text != L'\0'; ++text) {
-        const wchar_t unit = *text;
-        const int digit = unit >= L'0' && unit <= L'9' ? unit - L'0' : unit >= L'a' && unit <= L'f' ? unit - L'a' + 10 : -1;
-        if (digit < 0) break;
-        value = value << 4 | static_cast<DWORD>(digit);
+}  // namespace
+
+void WorkFolderName(wchar_t (&name)[16], int n) {
+    if (n == 0) {
+        lstrcpyW(name, kWorkFolderName);
+    } else {
+        wsprintfW(name, L"%s%d", kWorkFolderName, n);
     }
-    return value;
 }
+
+bool OnDiscTop(const CopyPlan& plan, const wchar_t* name) {
+    for (int index = 0; index < plan.Count(); ++index) {
+        const CopyPlan::Step step = plan.At(index);
+        if (step.within[0] == L'\0' && EqualsIgnoringAsciiCase(step.name, name)) return true;
+    }
+    return false;
+}
+
+void KeptName(wchar_t (&name)[16], int kept) { wsprintfW(name, L"k%d", kept); }
 
 bool IsDigits(const wchar_t* text) {
     if (*text == L'\0') return false;
@@ -118,13 +68,6 @@ bool IsDigits(const wchar_t* text) {
     return true;
 }
 
-// Whether `name` is one this installer gives the files of its work folder.
-bool IsOwnName(const wchar_t* name) {
-    return lstrcmpW(name, kWorkListName) == 0 || lstrcmpW(name, kEmptyName) == 0 ||
-           ((name[0] == L't' || name[0] == L'k') && IsDigits(name + 1));
-}
-
-// Deletes the files of the work folder `folder` that have its own names, then the folder.
 void RemoveOwnFiles(const wchar_t* folder) {
     LongPath pattern;
     if (!JoinLongPath(pattern, folder, L"*")) return;
@@ -141,8 +84,6 @@ void RemoveOwnFiles(const wchar_t* folder) {
     RemoveDirectoryW(folder);  // result ignored: a folder that holds more stays
 }
 
-}  // namespace
-
 WorkFolder::WorkFolder(const wchar_t* destination, const CopyPlan& plan) : plan_(plan) {
     // The destination, kept until the folder is made below it.
     CopyPath(folder_, destination);
@@ -158,7 +99,7 @@ DWORD WorkFolder::Open() {
     DWORD error = ERROR_ALREADY_EXISTS;
     for (int n = 0; n < kNamesTried; ++n) {
         wchar_t name[16];
-        FolderName(name, n);
+        WorkFolderName(name, n);
         if (OnDiscTop(plan_, name) || !JoinLongPath(folder_, destination.text, name)) continue;
         // Made anew: a folder, a file or a link already there is not ours.
         if (CreateDirectoryW(folder_.text, nullptr)) {
@@ -203,45 +144,21 @@ HANDLE WorkFolder::CreateTemporary(LongPath& path, DWORD& error) {
         if (file != INVALID_HANDLE_VALUE) return file;
         error = GetLastError();
         // Something at that name (a file one that was deleted still holds
-        // while the flush thread has it open): another name.
+        // while a flush thread has it open): another name.
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) break;
     }
     return INVALID_HANDLE_VALUE;
 }
 
-DWORD WorkFolder::Keep(const wchar_t* target, const wchar_t* relative, DWORD attributes, int& kept) {
-    DWORD error = Open();
-    if (error != ERROR_SUCCESS) return error;
-    kept = kept_++;
-    wchar_t name[16];
-    wsprintfW(name, L"k%d", kept);
-    LongPath path;
-    PathOf(path, name);
-    // Listed, and on the disk, before the file is: after a power cut a kept
-    // file the list does not name could not be put back.
-    wchar_t line[ShortPath::capacity + 40];
-    wsprintfW(line, L"%d\t%lx\t%s\r\n", kept, attributes, relative);
+DWORD WorkFolder::AppendToList(const wchar_t* line) {
     DWORD written = 0;
     if (!WriteFile(list_, line, lstrlenW(line) * sizeof(wchar_t), &written, nullptr) || !FlushFileBuffers(list_)) {
         return GetLastError();
     }
-    // A link found at the target's name would give its target a second name:
-    // the link itself goes aside, as a file does where the file system has no
-    // second names (FAT), until the new one takes its name.
-    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && CreateHardLinkW(path.text, target, nullptr)) {
-        return ERROR_SUCCESS;
-    }
-    return MoveFileExW(target, path.text, 0) ? ERROR_SUCCESS : GetLastError();
+    return ERROR_SUCCESS;
 }
 
-bool WorkFolder::PutBack(int kept, const wchar_t* target, DWORD attributes) {
-    wchar_t name[16];
-    wsprintfW(name, L"k%d", kept);
-    LongPath path;
-    return PathOf(path, name) && PutBackFile(path.text, target, attributes);
-}
-
-void WorkFolder::Remove() {
+void WorkFolder::Remove(int kept) {
     if (list_ == INVALID_HANDLE_VALUE) return;
     CloseHandle(list_);
     list_ = INVALID_HANDLE_VALUE;
@@ -249,123 +166,11 @@ void WorkFolder::Remove() {
     // by opening the current one first, the disc's, and a Cancel would wait
     // out a read that a damaged sector holds. (A temporary file is gone once
     // it took its name or failed.)
-    for (int kept = 0; kept < kept_; ++kept) {
+    for (int number = 0; number < kept; ++number) {
         wchar_t name[16];
-        wsprintfW(name, L"k%d", kept);
+        KeptName(name, number);
         DeleteOwnFile(folder_.text, name);
     }
     DeleteOwnFile(folder_.text, kWorkListName);
     if (!RemoveDirectoryW(folder_.text)) RemoveOwnFiles(folder_.text);
-}
-
-namespace {
-
-// Whether `relative`, a path from a list, names a file below the
-// destination through real folders only: no "." or "..", no empty part, no
-// drive, and no folder on the way that is a link (planted after the list
-// was written, it would lead the file elsewhere).
-bool ReachesThroughFolders(const wchar_t* destination, const wchar_t* relative, ShortPath& target) {
-    if (!JoinPath(target, destination, relative)) return false;
-    const wchar_t* part = relative;
-    for (;;) {
-        const wchar_t* end = part;
-        while (*end != L'\0' && *end != L'\\') ++end;
-        const int length = static_cast<int>(end - part);
-        if (length == 0 || (part[0] == L'.' && (length == 1 || (length == 2 && part[1] == L'.')))) return false;
-        for (const wchar_t* unit = part; unit < end; ++unit) {
-            if (*unit == L':' || *unit == L'/') return false;
-        }
-        if (*end == L'\0') return true;
-        ShortPath folder;
-        CopyPath(folder, target.text);
-        folder.text[(lstrlenW(target.text) - lstrlenW(end))] = L'\0';
-        const DWORD attributes = GetFileAttributesW(folder.text);
-        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            return false;
-        }
-        part = end + 1;
-    }
-}
-
-// Reads the list at `path` into `text`; false when it is not an installer's list.
-bool ReadList(const wchar_t* path, HeapArray<wchar_t>& text) {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER size = {};
-    bool read = GetFileSizeEx(file, &size) && size.QuadPart < (64 << 20) &&
-                text.Reserve(static_cast<int>(size.QuadPart / sizeof(wchar_t)) + 1);
-    DWORD got = 0;
-    read = read && ReadFile(file, &text[0], static_cast<DWORD>(size.QuadPart), &got, nullptr);
-    CloseHandle(file);
-    if (!read) return false;
-    const int units = static_cast<int>(got / sizeof(wchar_t));
-    (&text[0])[units] = L'\0';  // reserved above
-    return units >= lstrlenW(kListHeader) && StartsWith(&text[0], kListHeader);
-}
-
-// Puts back, newest first, what the list `text` in the work folder `folder`
-// names; false when some of it cannot be.
-bool PutBackListed(const wchar_t* destination, const wchar_t* folder, wchar_t* text) {
-    HeapArray<wchar_t*> lines;
-    for (wchar_t* line = text + lstrlenW(kListHeader); *line != L'\0';) {
-        wchar_t* end = line;
-        while (*end != L'\0' && *end != L'\n') ++end;
-        // A line cut short by a power cut has no line break: not put back.
-        if (*end == L'\0') break;
-        *end = L'\0';
-        if (end > line && end[-1] == L'\r') end[-1] = L'\0';
-        if (!lines.Append(&line, 1)) return false;
-        line = end + 1;
-    }
-    bool all = true;
-    for (int index = lines.Count() - 1; index >= 0; --index) {
-        wchar_t* const kept = lines[index];
-        wchar_t* attributes = kept;
-        while (*attributes != L'\0' && *attributes != L'\t') ++attributes;
-        if (*attributes == L'\0') continue;
-        *attributes++ = L'\0';
-        wchar_t* relative = attributes;
-        while (*relative != L'\0' && *relative != L'\t') ++relative;
-        if (*relative == L'\0' || !IsDigits(kept)) continue;
-        *relative++ = L'\0';
-        wchar_t name[16];
-        if (lstrlenW(kept) > 9) continue;
-        wsprintfW(name, L"k%s", kept);
-        LongPath keptPath;
-        ShortPath target;
-        if (!JoinLongPath(keptPath, folder, name) || !ReachesThroughFolders(destination, relative, target)) continue;
-        all = PutBackFile(keptPath.text, target.text, ParseHex(attributes)) && all;
-    }
-    return all;
-}
-
-}  // namespace
-
-void PutBackLeftEarlierFiles(const wchar_t* destination, const CopyPlan& plan) {
-    LongPath pattern;
-    wchar_t prefix[16];
-    FolderName(prefix, 0);
-    lstrcatW(prefix, L"*");
-    if (!JoinLongPath(pattern, destination, prefix)) return;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(pattern.text, &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        LongPath folder, list;
-        HeapArray<wchar_t> text;
-        if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
-                FILE_ATTRIBUTE_DIRECTORY ||
-            OnDiscTop(plan, found.cFileName) || !JoinLongPath(folder, destination, found.cFileName) ||
-            !JoinLongPath(list, folder.text, kWorkListName) || !ReadList(list.text, text)) {
-            continue;
-        }
-        // What could not be put back stays, listed, for the next install.
-        // A kept file the list does not name (a power cut took the list's
-        // last line) is given up: the file that took its name is whole,
-        // flushed before it did.
-        if (PutBackListed(destination, folder.text, &text[0])) RemoveOwnFiles(folder.text);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+// The installer's own folder inside the destination, made for one install,
+// and the temporary files the copy writes in it; the names it gives what it
+// puts there, and its removal by those names.
+
 #include <windows.h>
 
 #include "logic/shared/PathText.h"
@@ -7,15 +11,13 @@
 
 class CopyPlan;
 
-// The installer's own folder inside the destination, for the length of one
-// install: the files it writes before they take their names, and the earlier
-// files they replace, kept aside until the install completes, so that one
-// that is cancelled can put them back. It is made anew, at the first file,
-// under a name the disc's top folder does not hold ("~hdwork", else
-// "~hdwork1", ...): nothing in it has a name of the disc's, and nothing in it
-// was there before. It lists each file it keeps, before keeping it, so that
-// the next install can put back what one that was ended (Task Manager, a
-// power cut) had kept aside (PutBackLeftEarlierFiles).
+// The folder is made anew, at the first file, under a name the disc's top
+// folder does not hold ("~hdwork", else "~hdwork1", ...): nothing in it has a
+// name of the disc's, and nothing in it was there before. It is made with
+// its list, whose first line (kListHeader) tells it from a folder that
+// merely has its name; the lines after it name the earlier files kept in it
+// (see KeptFiles), so that the next install can put back what one that was
+// ended (Task Manager, a power cut) had kept aside (see EndedInstall.h).
 //
 // It is on the destination's volume: a kept file is a second name of the
 // earlier file, and a new one takes its name by a rename, never a copy.
@@ -27,44 +29,49 @@ public:
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
 
+    // Makes the folder with its list, unless it is made. Returns the error,
+    // ERROR_SUCCESS once it is there.
+    DWORD Open();
+
     // A new file to write, opened for writing with reading and deletion
-    // shared (it takes its name, and may be read there, while the flush
-    // thread still holds it), its path in
-    // `path`. INVALID_HANDLE_VALUE, with the reason in `error`, when it
-    // cannot be made.
+    // shared (it takes its name, and may be read there, while a flush thread
+    // still holds it), its path in `path`. INVALID_HANDLE_VALUE, with the
+    // reason in `error`, when it cannot be made.
     HANDLE CreateTemporary(LongPath& path, DWORD& error);
 
-    // Keeps the earlier file at `target`, `relative` below the destination,
-    // with `attributes`, aside: listed first, then given a second name here
-    // (a hard link), so that its own name never goes missing, or moved here
-    // where the file system has no hard links (FAT). Its number in `kept`.
-    // Returns the error, ERROR_SUCCESS once it is kept.
-    DWORD Keep(const wchar_t* target, const wchar_t* relative, DWORD attributes, int& kept);
+    // Writes `line` at the end of its list, and has it on the disk, once it
+    // is Open(). Returns the error, ERROR_SUCCESS.
+    DWORD AppendToList(const wchar_t* line);
 
-    // Puts the earlier file kept as `kept` back at `target`, as it was:
-    // bytes, time stamps and `attributes`. False when it cannot be; it then
-    // stays kept, listed for the next install.
-    bool PutBack(int kept, const wchar_t* target, DWORD attributes);
-
-    // Deletes what it holds, and itself: the kept files are given up, the
-    // install is complete. Leaves a folder that holds files it did not make.
-    void Remove();
-
-private:
-    DWORD Open();
+    // The path of `name` in it: false when it does not fit.
     bool PathOf(LongPath& out, const wchar_t* name) const;
 
+    // Deletes what it holds, and itself, by the names it gave: the kept files
+    // k0 to k<kept - 1>, then its list. Leaves a folder that holds files it
+    // did not make. Nothing, unless it was made.
+    void Remove(int kept);
+
+private:
     const CopyPlan& plan_;
-    LongPath folder_ = {};  // empty until made
+    LongPath folder_ = {};  // the destination until made
     HANDLE list_ = INVALID_HANDLE_VALUE;
     int temporaries_ = 0;   // names t0, t1, ... handed out
-    int kept_ = 0;          // names k0, k1, ...
 };
 
-// Finds what an install into `destination` that was ended left in its work
-// folders: every earlier file listed there is put back over what took its
-// place (its folders are checked to be no links), and the work folder is
-// removed with its files. Names the disc's top folder holds are not looked
-// at, nor anything not listed by an installer. The files the ended install
-// had added stay; this install writes them again.
-void PutBackLeftEarlierFiles(const wchar_t* destination, const CopyPlan& plan);
+// The list's first line: what tells a work folder of this installer's from
+// a folder that happens to have its name.
+extern const wchar_t kListHeader[];
+
+// The work folder's name number `n`: "~hdwork" for 0, "~hdwork<n>" after.
+void WorkFolderName(wchar_t (&name)[16], int n);
+// Whether the disc's top folder holds an entry named `name`, which the
+// destination's top folder will then hold too: no work folder's name.
+bool OnDiscTop(const CopyPlan& plan, const wchar_t* name);
+// The name of the earlier file kept as number `kept`: "k0", "k1", ...
+void KeptName(wchar_t (&name)[16], int kept);
+// Whether `text` is a number as the names of a work folder's files, and the
+// lines of its list, carry it: decimal digits, one at least.
+bool IsDigits(const wchar_t* text);
+// Deletes the files of the work folder `folder` that have the installer's
+// own names, then the folder, unless it holds more.
+void RemoveOwnFiles(const wchar_t* folder);

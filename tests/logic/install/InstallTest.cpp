@@ -267,6 +267,25 @@ TEST_F(InstallTest, WithoutTheMainProgramThereIsNeitherShortcutNorStart) {
     EXPECT_FALSE(Exists(scene.startRecord));
 }
 
+// What an installer that was ended kept aside is put back before the copy
+// writes anything, and its work folder goes: an earlier file the disc does
+// not have comes back, one it has is then copied over as any earlier file.
+TEST_F(InstallTest, WhatAnEndedInstallerKeptIsPutBackBeforeTheCopy) {
+    const std::string destination = scene.scratch / "dest";
+    const std::string work = destination + "\\~hdwork";
+    WriteFile(destination + "\\data\\readme.txt", "the ended install's readme");
+    WriteFile(destination + "\\old.txt", "the ended install's old.txt");
+    WriteFile(work + "\\k0", "the earlier readme");
+    WriteFile(work + "\\k1", "the earlier old.txt");
+    const std::wstring list = L"\xFEFFHD.EXE kept files\r\n0\t20\tdata\\readme.txt\r\n1\t20\told.txt\r\n";
+    WriteFile(work + "\\list", std::string(reinterpret_cast<const char*>(list.data()), list.size() * 2));
+
+    EXPECT_EQ(ExpectedSteps(true, 1, Progress({"data\\readme.txt"})), Install(destination));
+    EXPECT_EQ((std::vector<std::string>{"data\\readme.txt", "old.txt"}), ListFiles(destination));
+    EXPECT_EQ("readme", ReadFile(destination + "\\data\\readme.txt"));
+    EXPECT_EQ("the earlier old.txt", ReadFile(destination + "\\old.txt"));
+}
+
 // A file that cannot be copied is asked about: Retry repeats it as often as
 // the user likes, and once the fault is mended the install completes with
 // the file logged once; Cancel ends the install with nothing started, not
