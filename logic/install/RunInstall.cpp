@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "logic/copy/CopyTree.h"
-#include "logic/copy/WorkFolder.h"
+#include "logic/copy/EndedInstall.h"
 #include "logic/destination/Refusal.h"
 #include "logic/install/Finish.h"
 #include "logic/install/InstallTexts.h"
