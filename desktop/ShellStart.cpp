@@ -1,3 +1,4 @@
+// The installed program started through the desktop shell, with its rights.
 #include "desktop/ShellStart.h"
 
 #include <exdisp.h>

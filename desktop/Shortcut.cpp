@@ -1,3 +1,4 @@
+// The desktop folders found, and the shell link made there.
 #include "desktop/Shortcut.h"
 
 #include <objidl.h>

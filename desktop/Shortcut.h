@@ -1,5 +1,8 @@
 #pragma once
 
+// The desktop folders, all users' and the user's own, and the shell link
+// made on one of them.
+
 #include <windows.h>
 
 // Room for a desktop folder and the shortcut path built from it, in UTF-16

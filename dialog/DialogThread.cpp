@@ -1,3 +1,4 @@
+// The hand-over of an operation to the dialog's own thread.
 #include "dialog/DialogThread.h"
 
 void DialogThread::Attach(HWND window) {

@@ -1,5 +1,8 @@
 #pragma once
 
+// The installer's dialog: the window, its commands, and the InstallerView
+// operations carried out on its controls.
+
 #include <windows.h>
 
 #include <atomic>

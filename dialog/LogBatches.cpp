@@ -1,3 +1,4 @@
+// The log's lines gathered into batches on their way to the control.
 #include "dialog/LogBatches.h"
 
 // Only an append hands over, so a gathered line can wait until the next file

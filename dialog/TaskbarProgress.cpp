@@ -1,3 +1,4 @@
+// The install's progress on the dialog's taskbar button.
 #include "dialog/TaskbarProgress.h"
 
 #include <objbase.h>

@@ -1,3 +1,4 @@
+// The destination as typed made the full path it means (MakeFullPath).
 #include "logic/destination/FullPath.h"
 
 #include <windows.h>

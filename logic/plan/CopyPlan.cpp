@@ -1,3 +1,4 @@
+// The plan of the copy, made from one walk of the medium.
 #include "logic/plan/CopyPlan.h"
 
 #include "logic/view/RetryBoxes.h"

@@ -1,3 +1,4 @@
+// What each file system spends on a file or folder beside its bytes.
 #include "logic/plan/Footprint.h"
 
 #include "logic/shared/Volume.h"

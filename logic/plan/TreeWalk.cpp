@@ -1,3 +1,5 @@
+// The walk of the medium's tree: each folder listed whole, sorted by code
+// units, its entries handed to the visitor.
 #include "logic/plan/TreeWalk.h"
 
 #include "logic/view/RetryBoxes.h"

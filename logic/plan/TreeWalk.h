@@ -1,5 +1,8 @@
 #pragma once
 
+// The walk of the medium: its tree listed once, depth first, in the order a
+// CD keeps its names, each entry handed to a visitor.
+
 #include <windows.h>
 
 class InstallerView;

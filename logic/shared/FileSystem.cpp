@@ -1,3 +1,4 @@
+// Whether files and folders are there, chains of folders made, marks cleared.
 #include "logic/shared/FileSystem.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Which folder a path names, by its volume and file index.
 #include "logic/shared/FolderIdentity.h"
 
 #include <windows.h>

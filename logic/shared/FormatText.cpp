@@ -1,3 +1,4 @@
+// Texts built around paths, past wsprintfW's 1024 units.
 #include "logic/shared/FormatText.h"
 
 void FormatText(wchar_t* out, int capacity, const wchar_t* format, std::initializer_list<const wchar_t*> args) {

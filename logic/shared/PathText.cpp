@@ -1,3 +1,4 @@
+// Paths as text: joining, trimming and comparing, without the file system.
 #include "logic/shared/PathText.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// What the destination's volume tells of itself before anything is written.
 #include "logic/shared/Volume.h"
 
 #include <winioctl.h>

@@ -1,3 +1,4 @@
+// The names of the installer's work folder and its list.
 #include "logic/shared/WorkNames.h"
 
 const wchar_t kWorkFolderName[] = L"~hdwork";

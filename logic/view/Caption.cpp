@@ -1,3 +1,4 @@
+// The installer's caption, from the resource script's.
 #include "logic/view/Caption.h"
 
 #include "resources/ResourceIds.h"

@@ -1,3 +1,4 @@
+// The bytes copied, handed to the view, never going back.
 #include "logic/view/ProgressMeter.h"
 
 #include "logic/view/InstallerView.h"

@@ -1,3 +1,4 @@
+// The boxes that offer Retry, with the system's reason for the failure.
 #include "logic/view/RetryBoxes.h"
 
 #include <shlwapi.h>
