@@ -1,5 +1,7 @@
 // The recovery of an ended install (logic/copy/EndedInstall.h), run as the
 // install runs it: before the copy into the same destination.
+#include "CopyScene.h"
+
 #include <windows.h>
 
 #include <map>
@@ -16,13 +18,8 @@
 
 namespace {
 
-class EndedInstallTest : public ::testing::Test {
+class EndedInstallTest : public CopyTreeTest {
 protected:
-    ScratchFolder scratch{"ended-install"};
-    std::string source = scratch / "cd";
-    std::string destination = scratch / "dest";
-    RecordingView view;
-
     // The next install, as RunInstall carries it out: the plan, what an
     // ended installer kept put back, then the copy.
     bool Install() {
@@ -31,12 +28,6 @@ protected:
         ProgressMeter progress(view, plan.Bytes());
         PutBackLeftEarlierFiles(plan.Destination(), plan);
         return CopyTree(view, plan, progress, true);
-    }
-    void Put(const std::string& relative, const std::string& contents = "data") {
-        WriteFile(source + "\\" + relative, contents + ":" + relative);
-    }
-    std::string Installed(const std::string& relative) const {
-        return ReadFile(destination + "\\" + relative);
     }
 };
 
